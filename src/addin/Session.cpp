@@ -1,0 +1,147 @@
+#include "addin/Session.h"
+
+#include <map>
+
+#include "app/clsApplication.h"
+#include "entry/Globals.h"
+#include "entry/Interface11.h"
+#include "host/Platform.h"
+#include "platform/jet/Jet.h"
+#include "platform/os/DesktopShell.h"
+#include "platform/os/LocalFileSystem.h"
+#include "platform/registry/FileRegistry.h"
+#include "addin/SaveFormats.h"
+#include "platform/sheets/commandbars/CommandBarSet.h"
+
+namespace dalvera {
+
+namespace {
+using Method = void (Interface11::*)();
+
+const std::map<std::string, Method>& macroTable() {
+    static const std::map<std::string, Method> table = {
+        {"ThisWorkbook.GetDatabase", &Interface11::GetDatabase},
+        {"ThisWorkbook.Show", &Interface11::Show},
+        {"ThisWorkbook.ExecuteView", &Interface11::ExecuteView},
+        {"ThisWorkbook.ExecuteQuery", &Interface11::ExecuteQuery},
+        {"ThisWorkbook.ExecuteSQL", &Interface11::ExecuteSQL},
+        {"ThisWorkbook.AddRow", &Interface11::AddRow},
+        {"ThisWorkbook.WriteData", &Interface11::WriteData},
+        {"ThisWorkbook.DeleteRows", &Interface11::DeleteRows},
+        {"ThisWorkbook.Refresh", &Interface11::Refresh},
+        {"ThisWorkbook.ShowSettings", &Interface11::ShowSettings},
+        {"ThisWorkbook.ShowHelp", &Interface11::ShowHelp},
+        {"ThisWorkbook.ShowInfo", &Interface11::ShowInfo},
+        {"ThisWorkbook.CloseWorkbook", &Interface11::CloseWorkbook},
+        {"ThisWorkbook.ShowAllSheets", &Interface11::ShowAllSheets},
+        {"ThisWorkbook.ShowFirstMessage", &Interface11::ShowFirstMessage},
+        {"ThisWorkbook.SayHello", &Interface11::SayHello},
+    };
+    return table;
+}
+
+// The database engine of the platform serves these automation classes.
+void createObject(const std::string& progId) {
+    static const char* const known[] = {"ADODB.Connection", "ADODB.Command", "ADODB.Recordset", "DAO.DBEngine.36",
+                                        "DAO.DBEngine.120", "Scripting.FileSystemObject", "WScript.Shell"};
+    for (const char* k : known)
+        if (progId == k) return;
+    raise(429, "ActiveX component can't create object");
+}
+}  // namespace
+
+const std::vector<std::string>& AddinWorkbook::MacroNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n;
+        for (const auto& [name, method] : macroTable()) n.push_back(name);
+        return n;
+    }();
+    return names;
+}
+
+AddinWorkbook::AddinWorkbook(platform::EmbeddedApplication& app, int variant) : app_(app) {
+    workbook_ = app.Workbooks().Add();
+    workbook_->SetIsAddin(true);
+    workbook_->SetBuiltinDocumentProperties("Revision Number", Variant::longValue(variant));
+    workbook_->SetSaved(true);
+    for (const auto& [name, method] : macroTable()) {
+        Method m = method;
+        app.registerMacro(name, [this, m] {
+            if (!entry_) raise(91, "Object variable or With block variable not set");
+            (entry_.get()->*m)();
+        });
+    }
+}
+
+AddinWorkbook::~AddinWorkbook() {
+    for (const auto& name : MacroNames()) app_.unregisterMacro(name);
+}
+
+void AddinWorkbook::open() {
+    entry_ = std::make_unique<Interface11>();
+    entry_->Initialize(workbook_);
+    // A refused start closes the workbook and drops the controller.
+    if (goApplication && goExcel && goExcel->GetApplication()) entry_->ShowFirstMessage();
+}
+
+void AddinWorkbook::uninstall() {
+    if (entry_) entry_->AddinUninstall();
+}
+
+void AddinWorkbook::close() { entry_.reset(); }
+
+Session::Session(host::UserInterface& ui, SessionOptions options) : ui_(ui), options_(std::move(options)) {
+    app_ = platform::createEmbeddedApplication();
+    app_->setUserInterface(&ui_);
+    app_->setVersion(options_.hostVersion);
+    if (options_.countryCode) app_->setCountryCode(options_.countryCode);
+    app_->SetVisible(options_.hostVisible);
+    platform::CommandBarOptions barOptions;
+    barOptions.helpMenu = options_.helpMenu;
+    std::weak_ptr<platform::EmbeddedApplication> weak = app_;
+    auto bars = std::make_unique<platform::CommandBarSet>(
+        [weak](const std::string& macro) {
+            if (auto app = weak.lock()) app->Run(macro);
+        },
+        barOptions);
+    if (!options_.commandBarsFile.empty()) bars->load(options_.commandBarsFile);
+    app_->setCommandBars(std::move(bars));
+    platform::registerSaveFormats(*app_);
+    user_ = std::make_unique<platform::UserOperations>(*app_);
+
+    registry_ = options_.registryFile.empty() ? std::make_unique<platform::FileRegistry>()
+                                              : std::make_unique<platform::FileRegistry>(options_.registryFile);
+    shell_ = std::make_unique<platform::DesktopShell>();
+    fileSystem_ = std::make_unique<platform::LocalFileSystem>();
+    host::Platform p;
+    p.runningApplication = [weak]() -> host::ApplicationPtr { return weak.lock(); };
+    p.createObject = createObject;
+    p.registry = registry_.get();
+    p.shell = shell_.get();
+    p.fileSystem = fileSystem_.get();
+    p.ui = &ui_;
+    p.dao = jet::daoProvider();
+    p.ado = jet::adoProvider();
+    host::installPlatform(std::move(p));
+    addin_ = std::make_unique<AddinWorkbook>(*app_, options_.variant);
+}
+
+void Session::openAddin() { addin_->open(); }
+
+void Session::closeAddin() {
+    if (!options_.commandBarsFile.empty()) {
+        if (auto* bars = dynamic_cast<platform::CommandBarSet*>(&app_->CommandBars()))
+            bars->save(options_.commandBarsFile);
+    }
+    addin_->close();
+}
+
+Session::~Session() {
+    addin_.reset();
+    goApplication.reset();
+    goExcel.reset();
+    goWorkbook.reset();
+    host::installPlatform({});
+}
+
+}  // namespace dalvera

@@ -1,0 +1,94 @@
+#pragma once
+// The application controller: owns the table sheet, the command runner, the
+// add-in's menu and toolbar, the registry wrapper and the shared helpers, holds
+// the current data source, and carries out the application-level commands.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/clsAux.h"
+#include "app/clsExcel.h"
+#include "host/Excel.h"
+
+namespace dalvera {
+
+class clsForm;
+class clsCommand;
+class clsRegistry;
+class ICB;
+class clsMenuBarControl;
+class clsCommandBar;
+class IDS;
+
+class clsApplication {
+public:
+    clsApplication();
+    ~clsApplication();
+    clsApplication(const clsApplication&) = delete;
+    clsApplication& operator=(const clsApplication&) = delete;
+
+    // Parts.
+    std::shared_ptr<IDS> DataSource() const { return dataSource_; }
+    clsForm& Form() { return *form_; }
+    clsCommand& Command() { return *command_; }
+    ICB& MenuBar();
+    ICB& CommandBar();
+    clsMenuBarControl& Menu() { return *menuBar_; }
+    clsCommandBar& Toolbar() { return *commandBar_; }
+    clsAux& Aux() { return *aux_; }
+    clsRegistry& Registry() { return *registry_; }
+
+    // The add-in workbook's "Revision Number": 11, 12, 21 or 22.
+    int16_t VariantCode() const;
+    int DbKind() const;
+    std::string GetDbKindName(int kind) const;
+    // The product name of the variant.
+    std::string ProductName() const;
+    // Major version of the host (the numeric value of Application.Version).
+    double HostVersion() const;
+
+    // Commands.
+    void StartUp();
+    void ShowFirstMessage();
+    void GetDatabase();
+    bool OpenDataSource();
+    void CloseDataSource();
+    void ShowSettings();
+    void ShowHelp();
+    void ShowAllSheets();
+    void OpenUrl(const std::string& address);
+
+    bool IsFirstRun();
+    void InitFirstRun();
+    std::string GetWorkbookFileName();
+    std::string BuildWorkbookFileName(int16_t i);
+    bool FileExists(const std::string& path);
+    bool IsWorkbookOpen(const std::string& name);
+    void SetOtherSheetsVisible(int state);
+    void ShowRowCommands(ICB& bar, bool visible);
+    bool IsConnected() const { return dataSource_ != nullptr; }
+
+    // The object buttons of the menu and the toolbar.
+    void FillObjectMenus();
+    void ClearObjectMenu(ICB& bar, const std::string& sTag);
+    void FillTablesMenu(ICB& bar);
+    void FillViewsMenu(ICB& bar);
+    void FillQueriesMenu(ICB& bar);
+    // The workbook and sheet commands follow the active workbook and sheet.
+    void UpdateCommandStates();
+    bool HasTableSheet() const;
+
+private:
+    std::shared_ptr<IDS> dataSource_;
+    std::unique_ptr<clsForm> form_;
+    std::unique_ptr<clsCommand> command_;
+    std::unique_ptr<clsMenuBarControl> menuBar_;
+    std::unique_ptr<clsCommandBar> commandBar_;
+    std::unique_ptr<clsRegistry> registry_;
+    std::unique_ptr<clsAux> aux_;
+};
+
+// The component's version as "major.minor".
+std::string ComponentVersionText();
+
+}  // namespace dalvera

@@ -1,0 +1,17 @@
+#pragma once
+// The information dialog: the product's name and version, the maker's page and
+// a button that starts the system's information tool.
+#include "host/Form.h"
+
+namespace dalvera {
+
+class frmAbout : public host::Form {
+public:
+    frmAbout();
+    std::string Name() const override { return "frmAbout"; }
+    // Fills the texts for the current language and product.
+    void Prepare();
+    void Click(const std::string& controlName) override;
+};
+
+}  // namespace dalvera

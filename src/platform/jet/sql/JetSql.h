@@ -26,6 +26,8 @@ struct Translation {
     std::vector<DeclaredParameter> parameters;    // from the PARAMETERS clause, in order
     // For each "?NNN" placeholder number i (1-based), bindNames[i-1] is the name of
     // the declared (or undeclared, bracketed-but-unknown) parameter it stands for.
+    // A name used twice reuses its number; a positional '?' gets its own number
+    // and an empty name.
     std::vector<std::string> bindNames;
     std::string table;                            // the table a DDL or DML statement names
 };
@@ -35,6 +37,30 @@ struct Translation {
 // bare name become ?NNN placeholders recorded in bindNames.
 // Raises Error 3000-range numbers with the engine's texts on syntax it refuses
 // (e.g. 3075 / 3131 / "Syntax error in ..."), never a silent wrong translation.
+//
+// What the SQLite text relies on:
+// - registerFunctions on the connection: jet_concat for &, jet_add / jet_sub for
+//   + and - (dates stored as text move by days), jet_intdiv for \, jet_pow for ^,
+//   jet_like(value, pattern) for LIKE with the dialect's wildcards (SQLite's own
+//   LIKE stays as it is for other statements);
+// - dates as storage text, True/Yes = -1, False/No = 0;
+// - "double quoted" texts become 'single quoted', [names] and `names` "double quoted";
+// - TOP n becomes LIMIT n; with ORDER BY in the outermost SELECT the limit also
+//   takes the rows that tie with the n-th (ranked by a window function). Not in
+//   subqueries (they may refer to the outer query), nor with DISTINCT or
+//   TOP n PERCENT (a LIMIT counted by a subquery, rounded up);
+// - DISTINCTROW is dropped (rows of one table are distinct already);
+// - SELECT ... INTO t becomes CREATE TABLE t AS SELECT ... (kind CreateTable, table t);
+// - CREATE TABLE writes the declared types the DAO side reads back (TEXT(n),
+//   LONGTEXT, YESNO, BYTE, SMALLINT, LONG, CURRENCY, SINGLE, DOUBLE, DATETIME,
+//   BINARY(n), LONGBINARY, GUID, DECIMAL(p,s)); a COUNTER is
+//   "INTEGER PRIMARY KEY AUTOINCREMENT"; named constraints keep their names, an
+//   unnamed REFERENCES is named <referenced table><table>; text columns compare
+//   without regard to case (COLLATE NOCASE).
+// Refused with an Error: TRANSFORM / PIVOT (3000), UPDATE or DELETE over a join,
+// TOP in a UNION outside parentheses, LIKE ... ESCAPE, Xor/Eqv/Imp (3000), more
+// than one statement (3142), malformed literals and brackets (3075), bad DDL
+// (3289 / 3290 / 3292 / 3293 / 3295).
 Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters = {});
 
 // Storage form of a date value: "yyyy-mm-dd hh:mm:ss".
@@ -43,7 +69,11 @@ std::string dateToStorage(double serial);
 bool storageToDate(std::string_view text, double& serial);
 
 // Registers the dialect's functions (Now, Date, IIf, Nz, Left, Format, ...) and
-// the LIKE with the dialect's wildcards on a connection.
+// the operator helpers the translation calls (jet_like, jet_concat, ...). Dates
+// are taken as storage text, serial numbers or m/d/yyyy text and returned as storage text;
+// Booleans are returned as -1 / 0; Nz(Null) without a second argument gives "".
+// A function's error (Overflow, Invalid use of Null, ...) becomes the
+// statement's SQLite error message. Raises Error 670 if registration fails.
 void registerFunctions(sqlite3* db);
 
 }  // namespace dalvera::jet

@@ -1,0 +1,44 @@
+#pragma once
+// Pieces the statement and DDL translators share. Internal to the translator.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/jet/sql/JetSql.h"
+#include "platform/jet/sql/Lexer.h"
+
+namespace dalvera::jet::detail {
+
+// A token, or a parenthesised group of nodes (tok is then the '(').
+struct Node {
+    const Token* tok = nullptr;
+    bool group = false;
+    std::vector<Node> kids;
+};
+
+std::vector<Node> buildTree(const std::vector<Token>& tokens, size_t from, size_t to);
+bool isWord(const Node& n, std::string_view upper);
+bool isPunct(const Node& n, std::string_view p);
+bool isBlank(const Node& n);
+size_t nextSignificant(const std::vector<Node>& seq, size_t i);
+
+// Parameter names in scope and the placeholders handed out so far.
+struct ExprContext {
+    std::vector<std::string> parameters;
+    std::vector<std::string>* bindNames = nullptr;
+    int depth = 0;  // parentheses around the part being translated
+    // "?N" for a named parameter; the same name gets the same number.
+    std::string placeholder(const std::string& name);
+    // "?N" for a positional '?'; each gets its own number.
+    std::string positional();
+    const std::string* parameter(std::string_view name) const;
+};
+
+// Translates a run of nodes as expression text (names, literals, operators,
+// TOP, calls), keeping blanks and comments.
+std::string translateSeq(const std::vector<Node>& seq, ExprContext& ctx);
+
+// CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE; fills sql, kind and table.
+void translateDdl(const std::vector<Node>& seq, ExprContext& ctx, Translation& t);
+
+}  // namespace dalvera::jet::detail

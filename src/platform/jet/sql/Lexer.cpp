@@ -1,0 +1,175 @@
+#include "platform/jet/sql/Lexer.h"
+
+#include <cctype>
+
+#include "platform/jet/sql/JetSql.h"
+#include "runtime/DateSerial.h"
+#include "runtime/Error.h"
+#include "runtime/Text.h"
+
+namespace dalvera::jet::detail {
+
+namespace {
+
+bool isWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+
+[[noreturn]] void syntaxError(std::string_view sql, size_t pos, const std::string& what) {
+    std::string excerpt(sql.substr(pos, 40));
+    raise(3075, "Syntax error (" + what + ") in query expression '" + excerpt + "'.", "Jet SQL");
+}
+
+// Dates written with a month name: "31-Jan-2024", "Jan 31, 2024", "January 31 2024 10:00".
+bool parseNamedMonthDate(std::string_view text, double& serial) {
+    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    std::string datePart(text), timePart;
+    // The time starts at the first word holding ':'.
+    if (size_t colon = datePart.find(':'); colon != std::string::npos) {
+        size_t start = datePart.rfind(' ', colon);
+        if (start == std::string::npos) return false;
+        timePart = datePart.substr(start + 1);
+        datePart = datePart.substr(0, start);
+    }
+    std::vector<std::string> words;
+    std::string cur;
+    for (char ch : datePart + " ") {
+        if (std::isalnum(static_cast<unsigned char>(ch))) {
+            cur += ch;
+        } else if (ch == ' ' || ch == '-' || ch == ',' || ch == '/' || ch == '.') {
+            if (!cur.empty()) words.push_back(cur);
+            cur.clear();
+        } else {
+            return false;
+        }
+    }
+    if (words.size() != 3) return false;
+    int month = 0;
+    std::vector<std::string> numbers;
+    for (const auto& w : words) {
+        if (std::isalpha(static_cast<unsigned char>(w[0]))) {
+            if (month || w.size() < 3) return false;
+            const std::string lw = lowerAscii(w);
+            for (int m = 0; m < 12; ++m)
+                if (lw.compare(0, 3, months[m]) == 0) month = m + 1;
+            if (!month) return false;
+        } else {
+            numbers.push_back(w);
+        }
+    }
+    if (!month || numbers.size() != 2) return false;
+    // The year is the number with four digits, else the last one.
+    size_t yearIndex = numbers[0].size() == 4 ? 0 : 1;
+    std::string composed = std::to_string(month) + "/" + numbers[1 - yearIndex] + "/" + numbers[yearIndex];
+    if (!timePart.empty()) composed += " " + timePart;
+    return parseDateText(composed, serial);
+}
+
+}  // namespace
+
+std::vector<Token> tokenize(std::string_view sql) {
+    std::vector<Token> out;
+    size_t i = 0;
+    const size_t n = sql.size();
+    while (i < n) {
+        const size_t start = i;
+        const unsigned char c = static_cast<unsigned char>(sql[i]);
+        if (std::isspace(c)) {
+            while (i < n && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+            out.push_back({Tok::Space, std::string(sql.substr(start, i - start)), start});
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            while (i < n && sql[i] != '\n') ++i;
+            out.push_back({Tok::Comment, std::string(sql.substr(start, i - start)), start});
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            size_t end = sql.find("*/", i + 2);
+            if (end == std::string_view::npos) syntaxError(sql, start, "unclosed comment");
+            i = end + 2;
+            out.push_back({Tok::Comment, std::string(sql.substr(start, i - start)), start});
+        } else if (c == '\'' || c == '"') {
+            // Both quote characters delimit texts; a doubled quote stands for itself.
+            std::string value;
+            ++i;
+            for (;;) {
+                if (i >= n) syntaxError(sql, start, "missing closing quote");
+                if (sql[i] == static_cast<char>(c)) {
+                    if (i + 1 < n && sql[i + 1] == static_cast<char>(c)) {
+                        value += static_cast<char>(c);
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += sql[i++];
+            }
+            out.push_back({Tok::String, std::move(value), start});
+        } else if (c == '[') {
+            size_t end = sql.find(']', i + 1);
+            if (end == std::string_view::npos) syntaxError(sql, start, "missing closing bracket");
+            std::string name(sql.substr(i + 1, end - i - 1));
+            if (name.empty()) syntaxError(sql, start, "empty name");
+            i = end + 1;
+            out.push_back({Tok::Name, std::move(name), start});
+        } else if (c == '`') {
+            size_t end = sql.find('`', i + 1);
+            if (end == std::string_view::npos) syntaxError(sql, start, "missing closing back quote");
+            std::string name(sql.substr(i + 1, end - i - 1));
+            if (name.empty()) syntaxError(sql, start, "empty name");
+            i = end + 1;
+            out.push_back({Tok::Name, std::move(name), start});
+        } else if (c == '#') {
+            size_t end = sql.find('#', i + 1);
+            if (end == std::string_view::npos) syntaxError(sql, start, "missing closing #");
+            std::string_view body = sql.substr(i + 1, end - i - 1);
+            double serial = 0;
+            if (!parseDateText(trimBlanks(body), serial) && !parseNamedMonthDate(trimBlanks(body), serial))
+                raise(3075, "Syntax error in date in query expression '#" + std::string(body) + "#'.", "Jet SQL");
+            i = end + 1;
+            out.push_back({Tok::Date, dateToStorage(serial), start});
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+            while (i < n && (std::isdigit(static_cast<unsigned char>(sql[i])) || sql[i] == '.')) ++i;
+            if (i < n && (sql[i] == 'e' || sql[i] == 'E')) {
+                size_t j = i + 1;
+                if (j < n && (sql[j] == '+' || sql[j] == '-')) ++j;
+                if (j < n && std::isdigit(static_cast<unsigned char>(sql[j]))) {
+                    i = j;
+                    while (i < n && std::isdigit(static_cast<unsigned char>(sql[i]))) ++i;
+                }
+            }
+            if (i < n && isWordStart(static_cast<unsigned char>(sql[i]))) syntaxError(sql, start, "invalid number");
+            out.push_back({Tok::Number, std::string(sql.substr(start, i - start)), start});
+        } else if (isWordStart(c)) {
+            while (i < n && isWordChar(static_cast<unsigned char>(sql[i]))) ++i;
+            out.push_back({Tok::Word, std::string(sql.substr(start, i - start)), start});
+        } else {
+            size_t len = 1;
+            if (i + 1 < n) {
+                std::string_view two = sql.substr(i, 2);
+                if (two == "<=" || two == ">=" || two == "<>" || two == "!=") len = 2;
+            }
+            i += len;
+            out.push_back({Tok::Punct, std::string(sql.substr(start, len)), start});
+        }
+    }
+    return out;
+}
+
+std::string quoteName(std::string_view name) {
+    std::string r = "\"";
+    for (char ch : name) {
+        if (ch == '"') r += '"';
+        r += ch;
+    }
+    return r + "\"";
+}
+
+std::string quoteString(std::string_view text) {
+    std::string r = "'";
+    for (char ch : text) {
+        if (ch == '\'') r += '\'';
+        r += ch;
+    }
+    return r + "'";
+}
+
+}  // namespace dalvera::jet::detail

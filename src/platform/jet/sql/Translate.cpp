@@ -1,0 +1,727 @@
+// Statement translation: the dialect's text to SQLite text.
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "platform/jet/sql/Ddl.h"
+#include "platform/jet/sql/JetSql.h"
+#include "platform/jet/sql/Lexer.h"
+#include "runtime/Error.h"
+#include "runtime/Text.h"
+
+namespace dalvera::jet {
+
+namespace detail {
+
+namespace {
+
+constexpr const char* kSource = "Jet SQL";
+
+// Words that end an operand of the operators turned into calls: clause and logical keywords.
+const std::set<std::string> kBoundaryWords = {
+    "SELECT", "FROM",   "WHERE",  "AND",   "OR",      "NOT",   "LIKE",    "IS",       "IN",
+    "BETWEEN", "AS",    "ON",     "SET",   "WHEN",    "THEN",  "ELSE",    "END",      "CASE",
+    "BY",     "HAVING", "VALUES", "INTO",  "ORDER",   "GROUP", "UNION",   "DISTINCT", "ALL",
+    "JOIN",   "INNER",  "OUTER",  "LEFT",  "RIGHT",   "LIMIT", "ASC",     "DESC",     "EXISTS",
+    "ESCAPE", "TOP",    "PERCENT", "WITH", "UPDATE",  "DELETE", "INSERT", "CREATE",   "TABLE",
+    "ALTER",  "DROP",   "INDEX",  "ADD",   "COLUMN",  "CONSTRAINT", "PRIMARY", "KEY", "REFERENCES",
+    "UNIQUE", "DEFAULT", "ANY",   "SOME",
+};
+
+bool isSpace(const Token& t) { return t.kind == Tok::Space || t.kind == Tok::Comment; }
+
+struct Item {
+    enum Kind { Space, Atom, Op, Stop } kind;
+    std::string text;
+};
+
+// Keeps SELECT ... TOP's count while the select list is translated.
+struct Top {
+    bool present = false;
+    std::string count;
+    bool percent = false;
+};
+
+}  // namespace
+
+std::vector<Node> buildTree(const std::vector<Token>& tokens, size_t from, size_t to) {
+    std::vector<std::vector<Node>*> stack;
+    std::vector<Node> root;
+    stack.push_back(&root);
+    for (size_t i = from; i < to; ++i) {
+        const Token& t = tokens[i];
+        if (t.kind == Tok::Punct && t.text == "(") {
+            Node g;
+            g.group = true;
+            g.tok = &t;
+            stack.back()->push_back(std::move(g));
+            stack.push_back(&stack.back()->back().kids);
+            // The translation recurses per level; keep it far from the stack's end.
+            if (stack.size() > 200) raise(3075, "Syntax error: the expression is nested too deeply.", kSource);
+        } else if (t.kind == Tok::Punct && t.text == ")") {
+            if (stack.size() == 1)
+                raise(3075, "Syntax error (extra ')') in query expression near position " + std::to_string(t.pos + 1) + ".", kSource);
+            stack.pop_back();
+        } else {
+            Node n;
+            n.tok = &t;
+            stack.back()->push_back(std::move(n));
+        }
+    }
+    if (stack.size() != 1) raise(3075, "Syntax error (missing ')') in query expression.", kSource);
+    return root;
+}
+
+bool isWord(const Node& n, std::string_view upper) {
+    return !n.group && n.tok->kind == Tok::Word && equalsNoCase(n.tok->text, upper);
+}
+
+bool isPunct(const Node& n, std::string_view p) {
+    return !n.group && n.tok->kind == Tok::Punct && n.tok->text == p;
+}
+
+bool isBlank(const Node& n) { return !n.group && isSpace(*n.tok); }
+
+size_t nextSignificant(const std::vector<Node>& seq, size_t i) {
+    while (i < seq.size() && isBlank(seq[i])) ++i;
+    return i;
+}
+
+std::string ExprContext::placeholder(const std::string& name) {
+    for (size_t i = 0; i < bindNames->size(); ++i)
+        if (!(*bindNames)[i].empty() && equalsNoCase((*bindNames)[i], name)) return "?" + std::to_string(i + 1);
+    bindNames->push_back(name);
+    return "?" + std::to_string(bindNames->size());
+}
+
+const std::string* ExprContext::parameter(std::string_view name) const {
+    for (const auto& p : parameters)
+        if (equalsNoCase(p, name)) return &p;
+    return nullptr;
+}
+
+namespace {
+
+// Operand of a binary operator at items[op]: the run of items next to it up to
+// a boundary. Returns [first, last] inclusive, spaces at the edges excluded.
+bool stopsOperand(const Item& it, const std::string& op, bool first) {
+    if (it.kind == Item::Stop) return true;
+    if (it.kind != Item::Op) return false;
+    if (op == "&") return it.text == "&";
+    if (op == "\\") {
+        if (first && (it.text == "-" || it.text == "+")) return false;
+        return it.text == "+" || it.text == "-" || it.text == "&" || it.text == "\\" || it.text == "%";
+    }
+    // ^ binds tightest: only names, literals, calls and qualifiers.
+    if (first && (it.text == "-" || it.text == "+")) return false;
+    return it.text != ".";
+}
+
+void foldOperator(std::vector<Item>& items, const std::string& op, const std::string& function) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].kind != Item::Op || items[i].text != op) continue;
+        // Left operand.
+        size_t l = i;
+        bool any = false;
+        while (l > 0) {
+            const Item& it = items[l - 1];
+            if (it.kind == Item::Space) {
+                if (any && op == "^") break;
+                --l;
+                continue;
+            }
+            if (op == "\\" && any && it.kind == Item::Op && (it.text == "-" || it.text == "+")) {
+                // A sign after an operator or at the start is unary and binds tighter than \.
+                size_t p = l - 1;
+                while (p > 0 && items[p - 1].kind == Item::Space) --p;
+                if (p == 0 || items[p - 1].kind != Item::Atom) {
+                    --l;
+                    continue;
+                }
+            }
+            if (stopsOperand(it, op, false)) break;
+            any = true;
+            --l;
+        }
+        while (l < i && items[l].kind == Item::Space) ++l;
+        // Right operand.
+        size_t r = i + 1;
+        bool first = true;
+        size_t lastRight = i;
+        while (r < items.size()) {
+            const Item& it = items[r];
+            if (it.kind == Item::Space) {
+                if (!first && op == "^") break;
+                ++r;
+                continue;
+            }
+            if (stopsOperand(it, op, first)) break;
+            if (op == "^" && !first && it.kind == Item::Atom && items[r - 1].kind == Item::Atom) break;
+            first = false;
+            lastRight = r;
+            ++r;
+        }
+        if (l == i || lastRight == i)
+            raise(3075, "Syntax error (missing operand) in query expression near '" + op + "'.", kSource);
+        std::string left, right;
+        for (size_t k = l; k < i; ++k) left += items[k].text;
+        for (size_t k = i + 1; k <= lastRight; ++k) right += items[k].text;
+        while (!left.empty() && std::isspace(static_cast<unsigned char>(left.back()))) left.pop_back();
+        size_t lead = right.find_first_not_of(" \t\r\n");
+        right = right.substr(lead == std::string::npos ? 0 : lead);
+        Item folded{Item::Atom, function + "(" + left + ", " + right + ")"};
+        items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
+        items.insert(items.begin() + static_cast<long>(l), folded);
+        i = l;
+    }
+}
+
+// The item before index i, blanks skipped; nullptr at the start.
+const Item* itemBefore(const std::vector<Item>& items, size_t i) {
+    while (i > 0) {
+        --i;
+        if (items[i].kind != Item::Space) return &items[i];
+    }
+    return nullptr;
+}
+
+// A + or - that follows an operand is binary; elsewhere it is a sign.
+bool isBinarySign(const std::vector<Item>& items, size_t i) {
+    if (items[i].kind != Item::Op || (items[i].text != "+" && items[i].text != "-")) return false;
+    const Item* b = itemBefore(items, i);
+    return b && b->kind == Item::Atom;
+}
+
+// Binary + and - (left to right, below * / \ Mod, above &) become calls, so
+// that dates stored as text move by days and texts added with + are joined.
+void foldAdditive(std::vector<Item>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (!isBinarySign(items, i)) continue;
+        size_t l = i;
+        while (l > 0) {
+            const Item& it = items[l - 1];
+            if (it.kind == Item::Stop || (it.kind == Item::Op && it.text == "&")) break;
+            --l;
+        }
+        while (l < i && items[l].kind == Item::Space) ++l;
+        size_t r = i + 1, lastRight = i;
+        for (; r < items.size(); ++r) {
+            const Item& it = items[r];
+            if (it.kind == Item::Space) continue;
+            if (it.kind == Item::Stop || (it.kind == Item::Op && it.text == "&") || isBinarySign(items, r)) break;
+            lastRight = r;
+        }
+        if (l == i || lastRight == i)
+            raise(3075, "Syntax error (missing operand) in query expression near '" + items[i].text + "'.", kSource);
+        std::string left, right;
+        for (size_t k = l; k < i; ++k) left += items[k].text;
+        for (size_t k = i + 1; k <= lastRight; ++k) right += items[k].text;
+        while (!left.empty() && std::isspace(static_cast<unsigned char>(left.back()))) left.pop_back();
+        size_t lead = right.find_first_not_of(" \t\r\n");
+        right = right.substr(lead == std::string::npos ? 0 : lead);
+        const std::string function = items[i].text == "+" ? "jet_add" : "jet_sub";
+        Item folded{Item::Atom, function + "(" + left + ", " + right + ")"};
+        items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
+        items.insert(items.begin() + static_cast<long>(l), folded);
+        i = l;
+    }
+}
+
+// x [NOT] LIKE p becomes a call, so the dialect's wildcards apply without
+// changing SQLite's own LIKE for the connection's other statements.
+void foldLike(std::vector<Item>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].kind != Item::Stop || !equalsNoCase(items[i].text, "LIKE")) continue;
+        size_t opStart = i;
+        bool negated = false;
+        size_t p = i;
+        while (p > 0 && items[p - 1].kind == Item::Space) --p;
+        if (p > 0 && items[p - 1].kind == Item::Stop && equalsNoCase(items[p - 1].text, "NOT")) {
+            negated = true;
+            opStart = p - 1;
+        }
+        size_t l = opStart;
+        while (l > 0 && items[l - 1].kind != Item::Stop) --l;
+        while (l < opStart && items[l].kind == Item::Space) ++l;
+        size_t r = i + 1, lastRight = i;
+        for (; r < items.size() && items[r].kind != Item::Stop; ++r)
+            if (items[r].kind != Item::Space) lastRight = r;
+        if (r < items.size() && equalsNoCase(items[r].text, "ESCAPE"))
+            raise(3000, "Syntax error: LIKE ... ESCAPE is not supported; put the character in brackets, e.g. [*].",
+                  kSource);
+        if (l == opStart || lastRight == i)
+            raise(3075, "Syntax error (missing operand) in query expression near 'LIKE'.", kSource);
+        std::string left, right;
+        for (size_t k = l; k < opStart; ++k) left += items[k].text;
+        for (size_t k = i + 1; k <= lastRight; ++k) right += items[k].text;
+        while (!left.empty() && std::isspace(static_cast<unsigned char>(left.back()))) left.pop_back();
+        size_t lead = right.find_first_not_of(" \t\r\n");
+        right = right.substr(lead == std::string::npos ? 0 : lead);
+        std::string call = "jet_like(" + left + ", " + right + ")";
+        Item folded{Item::Atom, negated ? "(NOT " + call + ")" : call};
+        items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
+        items.insert(items.begin() + static_cast<long>(l), folded);
+        i = l;
+    }
+}
+
+std::string itemText(const std::vector<Item>& items, size_t from, size_t to) {
+    std::string r;
+    for (size_t k = from; k < to && k < items.size(); ++k) r += items[k].text;
+    size_t a = r.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos) return {};
+    size_t b = r.find_last_not_of(" \t\r\n");
+    return r.substr(a, b - a + 1);
+}
+
+bool isStop(const Item& it, std::string_view word) { return it.kind == Item::Stop && equalsNoCase(it.text, word); }
+
+// Index ranges of the comma-separated parts of items[from, to).
+std::vector<std::pair<size_t, size_t>> commaParts(const std::vector<Item>& items, size_t from, size_t to) {
+    std::vector<std::pair<size_t, size_t>> parts;
+    size_t start = from;
+    for (size_t k = from; k < to; ++k)
+        if (isStop(items[k], ",")) {
+            parts.push_back({start, k});
+            start = k + 1;
+        }
+    parts.push_back({start, to});
+    return parts;
+}
+
+// TOP n returns the rows that tie with the n-th on the ORDER BY keys as well.
+// The limit becomes the number of rows whose rank is at most n. Returns "" when
+// the statement has no ORDER BY (no ties to add) and when the keys cannot be
+// resolved outside the select list (DISTINCT, or a position with SELECT *).
+std::string limitWithTies(const std::vector<Item>& items, const std::string& count) {
+    size_t sel = items.size(), from = items.size(), order = items.size();
+    for (size_t k = 0; k < items.size(); ++k) {
+        if (sel == items.size() && isStop(items[k], "SELECT")) sel = k;
+        if (sel != items.size() && from == items.size() && isStop(items[k], "FROM")) from = k;
+        if (from != items.size() && isStop(items[k], "ORDER")) order = k;
+    }
+    if (order == items.size()) return {};
+    size_t first = sel + 1;
+    while (first < from && items[first].kind == Item::Space) ++first;
+    if (first < from && isStop(items[first], "DISTINCT")) return {};
+    size_t by = order + 1;
+    while (by < items.size() && items[by].kind == Item::Space) ++by;
+    if (by >= items.size() || !isStop(items[by], "BY")) return {};
+
+    // The select list: expressions and their aliases.
+    struct Column {
+        std::string expr, alias;
+    };
+    std::vector<Column> columns;
+    for (auto [a, b] : commaParts(items, sel + 1, from)) {
+        Column c;
+        size_t as = b;
+        for (size_t k = a; k < b; ++k)
+            if (isStop(items[k], "AS")) as = k;
+        c.expr = itemText(items, a, as);
+        if (as < b) {
+            c.alias = itemText(items, as + 1, b);
+            if (c.alias.size() >= 2 && c.alias.front() == '"') c.alias = c.alias.substr(1, c.alias.size() - 2);
+        }
+        columns.push_back(c);
+    }
+    std::string keys;
+    for (auto [a, b] : commaParts(items, by + 1, items.size())) {
+        size_t end = b;
+        std::string direction;
+        for (size_t k = a; k < b; ++k)
+            if (isStop(items[k], "ASC") || isStop(items[k], "DESC")) {
+                direction = " " + items[k].text;
+                end = k;
+            }
+        std::string key = itemText(items, a, end);
+        std::string bare = key.size() >= 2 && key.front() == '"' ? key.substr(1, key.size() - 2) : key;
+        if (!key.empty() && key.find_first_not_of("0123456789") == std::string::npos) {
+            size_t pos = std::stoul(key);
+            if (pos < 1 || pos > columns.size() || columns[pos - 1].expr.find('*') != std::string::npos) return {};
+            key = columns[pos - 1].expr;
+        } else {
+            for (const auto& c : columns)
+                if (!c.alias.empty() && equalsNoCase(c.alias, bare)) key = c.expr;
+        }
+        keys += (keys.empty() ? "" : ", ") + key + direction;
+    }
+    return "(SELECT count(*) FROM (" + itemText(items, sel, from) + ", RANK() OVER (ORDER BY " + keys +
+           ") AS jet_rank " + itemText(items, from, order) + ") WHERE jet_rank <= " + count + ")";
+}
+
+// Removes "TOP n [PERCENT]" that follows SELECT [DISTINCT|DISTINCTROW|ALL] at
+// this level and reports it.
+Top takeTop(std::vector<Node>& seq, std::vector<bool>& dropped) {
+    Top top;
+    for (size_t i = 0; i < seq.size(); ++i) {
+        if (!isWord(seq[i], "SELECT")) continue;
+        size_t j = nextSignificant(seq, i + 1);
+        if (j < seq.size() && (isWord(seq[j], "DISTINCT") || isWord(seq[j], "DISTINCTROW") || isWord(seq[j], "ALL")))
+            j = nextSignificant(seq, j + 1);
+        if (j >= seq.size() || !isWord(seq[j], "TOP")) continue;
+        if (top.present) raise(3000, "Syntax error: TOP in more than one SELECT of a UNION is not supported.", kSource);
+        size_t k = nextSignificant(seq, j + 1);
+        if (k >= seq.size() || seq[k].group || seq[k].tok->kind != Tok::Number)
+            raise(3075, "Syntax error: TOP must be followed by a number.", kSource);
+        top.present = true;
+        top.count = seq[k].tok->text;
+        size_t end = k;
+        size_t p = nextSignificant(seq, k + 1);
+        if (p < seq.size() && isWord(seq[p], "PERCENT")) {
+            top.percent = true;
+            end = p;
+        } else if (top.count.find_first_not_of("0123456789") != std::string::npos) {
+            raise(3075, "Syntax error: TOP needs a whole number, not " + top.count + ".", kSource);
+        }
+        if (end + 1 < seq.size() && isBlank(seq[end + 1])) ++end;
+        for (size_t d = j; d <= end; ++d) dropped[d] = true;
+        // TOP belongs to one SELECT; SQLite's LIMIT would cut the whole union.
+        for (size_t u = 0; u < seq.size(); ++u)
+            if (isWord(seq[u], "UNION"))
+                raise(3000, "Syntax error: TOP in a UNION query is not supported; put the SELECT with TOP in parentheses.",
+                      kSource);
+    }
+    return top;
+}
+
+}  // namespace
+
+std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
+    std::vector<Node> seq = seqIn;
+    // Trailing blanks, comments and ';' stay after anything appended.
+    size_t coreEnd = seq.size();
+    while (coreEnd > 0 && (isBlank(seq[coreEnd - 1]) || isPunct(seq[coreEnd - 1], ";"))) --coreEnd;
+    std::vector<bool> dropped(seq.size(), false);
+    Top top = takeTop(seq, dropped);
+
+    bool unionLevel = false;
+    for (size_t i = 0; i < coreEnd; ++i) unionLevel = unionLevel || isWord(seq[i], "UNION");
+
+    std::vector<Item> items;
+    const Node* previous = nullptr;  // the last significant node
+    for (size_t i = 0; i < coreEnd; ++i) {
+        if (dropped[i]) continue;
+        const Node& n = seq[i];
+        const Node* before = previous;
+        if (!isBlank(n)) previous = &n;
+        if (n.group) {
+            ++ctx.depth;
+            std::string inner = translateSeq(n.kids, ctx);
+            --ctx.depth;
+            size_t k = nextSignificant(n.kids, 0);
+            bool member = unionLevel && k < n.kids.size() && isWord(n.kids[k], "SELECT") &&
+                          (!before || isWord(*before, "UNION") || isWord(*before, "ALL"));
+            // SQLite takes no parentheses around the SELECTs of a UNION; a subquery does the same.
+            items.push_back({Item::Atom, member ? "SELECT * FROM (" + inner + ")" : "(" + inner + ")"});
+            continue;
+        }
+        const Token& t = *n.tok;
+        const bool afterDot = !items.empty() && items.back().kind == Item::Op && items.back().text == ".";
+        size_t next = nextSignificant(seq, i + 1);
+        const bool beforeGroup = next < coreEnd && seq[next].group;
+        const bool beforeDot = next < coreEnd && isPunct(seq[next], ".");
+        // An alias after AS names a column, never a parameter.
+        const Item* lastItem = itemBefore(items, items.size());
+        const bool afterAs = lastItem && lastItem->kind == Item::Stop && equalsNoCase(lastItem->text, "AS");
+        switch (t.kind) {
+        case Tok::Space:
+        case Tok::Comment:
+            items.push_back({Item::Space, t.text});
+            break;
+        case Tok::String:
+        case Tok::Date:
+            items.push_back({Item::Atom, quoteString(t.text)});
+            break;
+        case Tok::Number:
+            items.push_back({Item::Atom, t.text});
+            break;
+        case Tok::Name:
+            if (const std::string* p = (!afterDot && !beforeDot && !afterAs) ? ctx.parameter(t.text) : nullptr)
+                items.push_back({Item::Atom, ctx.placeholder(*p)});
+            else
+                items.push_back({Item::Atom, quoteName(t.text)});
+            break;
+        case Tok::Word: {
+            const std::string up = upperAscii(t.text);
+            const size_t before = items.size();
+            if (afterDot) {
+                items.push_back({Item::Atom, t.text});
+            } else if (up == "TRUE" || up == "YES") {
+                items.push_back({Item::Atom, "-1"});
+            } else if (up == "FALSE" || up == "NO") {
+                items.push_back({Item::Atom, "0"});
+            } else if (up == "MOD") {
+                items.push_back({Item::Op, "%"});
+            } else if (up == "DISTINCTROW") {
+                // Rows of one table are distinct already; SQLite has no row-level DISTINCT.
+                if (i + 1 < coreEnd && isBlank(seq[i + 1])) ++i;
+            } else if (up == "XOR" || up == "EQV" || up == "IMP") {
+                raise(3000, "Syntax error: the operator " + t.text + " is not supported.", kSource);
+            } else if (up == "TRANSFORM" || up == "PIVOT") {
+                raise(3000, "Syntax error: TRANSFORM ... PIVOT queries are not supported.", kSource);
+            } else if ((up == "LEFT" || up == "RIGHT" || up == "ISNULL" || up == "NOTNULL" || up == "ASC") &&
+                       beforeGroup) {
+                // SQLite reads these words as joins or operators; a quoted name is a call.
+                items.push_back({Item::Atom, quoteName(t.text)});
+            } else if (kBoundaryWords.count(up)) {
+                items.push_back({Item::Stop, t.text});
+            } else if (const std::string* p =
+                           (!beforeDot && !beforeGroup && !afterAs) ? ctx.parameter(t.text) : nullptr) {
+                items.push_back({Item::Atom, ctx.placeholder(*p)});
+            } else {
+                items.push_back({Item::Atom, t.text});
+            }
+            // A call is one operand with its argument list.
+            if (beforeGroup && items.size() == before + 1 && items.back().kind == Item::Atom) {
+                std::string call = items.back().text;
+                for (size_t s = i + 1; s < next; ++s) call += seq[s].tok->text;
+                ++ctx.depth;
+                call += "(" + translateSeq(seq[next].kids, ctx) + ")";
+                --ctx.depth;
+                items.back().text = call;
+                i = next;
+            }
+            break;
+        }
+        case Tok::Punct:
+            if (t.text == "?") {
+                items.push_back({Item::Atom, ctx.positional()});
+            } else if (t.text == "," || t.text == ";" || t.text == "=" || t.text == "<" || t.text == ">" ||
+                       t.text == "<=" || t.text == ">=" || t.text == "<>" || t.text == "!=") {
+                items.push_back({Item::Stop, t.text});
+            } else if (t.text == "!") {
+                raise(3075, "Syntax error: the '!' qualifier is not supported; use '.'.", kSource);
+            } else {
+                items.push_back({Item::Op, t.text});
+            }
+            break;
+        }
+    }
+    foldOperator(items, "^", "jet_pow");
+    foldOperator(items, "\\", "jet_intdiv");
+    foldAdditive(items);
+    foldOperator(items, "&", "jet_concat");
+    foldLike(items);
+
+    std::string core;
+    for (const Item& it : items) core += it.text;
+    std::string tail;
+    for (size_t i = coreEnd; i < seq.size(); ++i) tail += seq[i].group ? "" : seq[i].tok->text;
+    if (!top.present) return core + tail;
+    while (!core.empty() && std::isspace(static_cast<unsigned char>(core.back()))) core.pop_back();
+    if (!top.percent) {
+        // A subquery may refer to the outer query, which SQLite's LIMIT cannot; ties are added at the top only.
+        std::string ties = ctx.depth == 0 ? limitWithTies(items, top.count) : std::string();
+        return core + " LIMIT " + (ties.empty() ? top.count : ties) + tail;
+    }
+    // TOP n PERCENT: n percent of the rows, rounded up.
+    return core + " LIMIT (SELECT CAST(p AS INTEGER) + (p > CAST(p AS INTEGER)) FROM (SELECT count(*) * " + top.count +
+           " / 100.0 AS p FROM (" + core + ")))" + tail;
+}
+
+std::string ExprContext::positional() {
+    bindNames->push_back(std::string());
+    return "?" + std::to_string(bindNames->size());
+}
+
+}  // namespace detail
+
+namespace {
+
+using namespace detail;
+constexpr const char* kJetSource = "Jet SQL";
+
+int parameterTypeCode(const std::string& typeWord) {
+    const std::string t = upperAscii(typeWord);
+    if (t == "BIT" || t == "YESNO" || t == "BOOLEAN" || t == "LOGICAL" || t == "LOGICAL1") return 1;
+    if (t == "BYTE" || t == "TINYINT" || t == "INTEGER1") return 2;
+    if (t == "SHORT" || t == "SMALLINT" || t == "INTEGER2") return 3;
+    if (t == "LONG" || t == "INT" || t == "INTEGER" || t == "INTEGER4") return 4;
+    if (t == "CURRENCY" || t == "MONEY") return 5;
+    if (t == "SINGLE" || t == "REAL" || t == "FLOAT4" || t == "IEEESINGLE") return 6;
+    if (t == "DOUBLE" || t == "FLOAT" || t == "FLOAT8" || t == "IEEEDOUBLE" || t == "NUMBER" || t == "NUMERIC" ||
+        t == "VALUE")
+        return 7;
+    if (t == "DATETIME" || t == "DATE" || t == "TIME" || t == "TIMESTAMP") return 8;
+    if (t == "BINARY" || t == "VARBINARY") return 9;
+    if (t == "TEXT" || t == "CHAR" || t == "VARCHAR" || t == "STRING" || t == "ALPHANUMERIC") return 10;
+    if (t == "LONGBINARY" || t == "OLEOBJECT" || t == "IMAGE" || t == "GENERAL") return 11;
+    if (t == "MEMO" || t == "LONGTEXT" || t == "LONGCHAR" || t == "NOTE") return 12;
+    if (t == "GUID" || t == "UNIQUEIDENTIFIER") return 15;
+    if (t == "DECIMAL") return 20;
+    return 0;
+}
+
+[[noreturn]] void parametersError(const std::string& detail) {
+    raise(3075, "Syntax error in PARAMETERS clause: " + detail + ".", kJetSource);
+}
+
+// Reads "PARAMETERS a Type, [b c] Type(n);" starting at tokens[i] (the keyword);
+// returns the index after the ';'.
+size_t readParameters(const std::vector<Token>& tokens, size_t i, std::vector<DeclaredParameter>& out) {
+    auto skip = [&](size_t k) {
+        while (k < tokens.size() && isSpace(tokens[k])) ++k;
+        return k;
+    };
+    size_t k = skip(i + 1);
+    for (;;) {
+        if (k >= tokens.size()) parametersError("a parameter name is missing");
+        const Token& nameTok = tokens[k];
+        if (nameTok.kind != Tok::Word && nameTok.kind != Tok::Name) parametersError("a parameter name is missing");
+        k = skip(k + 1);
+        if (k >= tokens.size() || tokens[k].kind != Tok::Word)
+            parametersError("the parameter " + nameTok.text + " has no type");
+        DeclaredParameter p;
+        p.name = nameTok.text;
+        p.typeName = tokens[k].text;
+        p.daoType = parameterTypeCode(p.typeName);
+        if (p.daoType == 0) parametersError("unknown type " + p.typeName + " for " + p.name);
+        k = skip(k + 1);
+        // An optional size: Text (50), Decimal (10, 2).
+        if (k < tokens.size() && tokens[k].kind == Tok::Punct && tokens[k].text == "(") {
+            while (k < tokens.size() && !(tokens[k].kind == Tok::Punct && tokens[k].text == ")")) ++k;
+            if (k >= tokens.size()) parametersError("missing ')'");
+            k = skip(k + 1);
+        }
+        for (const auto& d : out)
+            if (equalsNoCase(d.name, p.name)) parametersError("the parameter " + p.name + " is declared twice");
+        out.push_back(std::move(p));
+        if (k < tokens.size() && tokens[k].kind == Tok::Punct && tokens[k].text == ",") {
+            k = skip(k + 1);
+            continue;
+        }
+        if (k < tokens.size() && tokens[k].kind == Tok::Punct && tokens[k].text == ";") return k + 1;
+        parametersError("expected ',' or ';' after " + out.back().name);
+    }
+}
+
+std::string nameOf(const Node& n) {
+    if (n.group || (n.tok->kind != Tok::Word && n.tok->kind != Tok::Name)) return {};
+    return n.tok->text;
+}
+
+Translation translateSelectInto(std::vector<Node>& seq, ExprContext& ctx, Translation& t) {
+    // SELECT ... INTO target FROM ...: a make-table query.
+    for (size_t i = 0; i < seq.size(); ++i) {
+        if (!isWord(seq[i], "INTO")) continue;
+        size_t n = nextSignificant(seq, i + 1);
+        if (n >= seq.size() || nameOf(seq[n]).empty())
+            raise(3075, "Syntax error: SELECT ... INTO needs a table name.", kJetSource);
+        t.table = nameOf(seq[n]);
+        size_t after = nextSignificant(seq, n + 1);
+        if (after < seq.size() && isWord(seq[after], "IN"))
+            raise(3000, "Syntax error: SELECT ... INTO another database (IN) is not supported.", kJetSource);
+        if (n + 1 < seq.size() && isBlank(seq[n + 1])) ++n;
+        seq.erase(seq.begin() + static_cast<long>(i), seq.begin() + static_cast<long>(n) + 1);
+        t.kind = StatementKind::CreateTable;
+        t.sql = "CREATE TABLE " + quoteName(t.table) + " AS " + translateSeq(seq, ctx);
+        return t;
+    }
+    t.sql = translateSeq(seq, ctx);
+    return t;
+}
+
+}  // namespace
+
+Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters) {
+    Translation t;
+    std::vector<Token> tokens = tokenize(jetSql);
+    size_t first = 0;
+    while (first < tokens.size() && isSpace(tokens[first])) ++first;
+    if (first < tokens.size() && tokens[first].kind == Tok::Word && equalsNoCase(tokens[first].text, "PARAMETERS")) {
+        first = readParameters(tokens, first, t.parameters);
+        while (first < tokens.size() && isSpace(tokens[first])) ++first;
+    }
+    if (first >= tokens.size())
+        raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", kJetSource);
+
+    // One statement only: after a ';' at the outer level only blanks may follow.
+    size_t end = tokens.size();
+    int depth = 0;
+    for (size_t i = first; i < tokens.size(); ++i) {
+        const Token& tk = tokens[i];
+        if (tk.kind != Tok::Punct) continue;
+        if (tk.text == "(") ++depth;
+        if (tk.text == ")") --depth;
+        if (tk.text == ";" && depth == 0) {
+            for (size_t k = i + 1; k < tokens.size(); ++k)
+                if (!isSpace(tokens[k]))
+                    raise(3142, "Characters found after end of SQL statement.", kJetSource);
+            end = i + 1;
+            break;
+        }
+    }
+
+    std::vector<Node> seq = buildTree(tokens, first, end);
+    ExprContext ctx;
+    ctx.bindNames = &t.bindNames;
+    for (const auto& p : t.parameters) ctx.parameters.push_back(p.name);
+    for (const auto& k : knownParameters)
+        if (!ctx.parameter(k)) ctx.parameters.push_back(k);
+
+    const Token& lead = tokens[first];
+    const std::string verb = lead.kind == Tok::Word ? upperAscii(lead.text) : lead.text;
+    if (verb == "SELECT" || verb == "(") {
+        t.kind = StatementKind::Select;
+        return translateSelectInto(seq, ctx, t);
+    }
+    if (verb == "TRANSFORM")
+        raise(3000, "Syntax error: TRANSFORM ... PIVOT queries are not supported.", kJetSource);
+    if (verb == "INSERT") {
+        t.kind = StatementKind::Insert;
+        size_t into = nextSignificant(seq, 1);
+        if (into >= seq.size() || !isWord(seq[into], "INTO"))
+            raise(3134, "Syntax error in INSERT INTO statement.", kJetSource);
+        size_t n = nextSignificant(seq, into + 1);
+        if (n >= seq.size() || nameOf(seq[n]).empty()) raise(3134, "Syntax error in INSERT INTO statement.", kJetSource);
+        t.table = nameOf(seq[n]);
+        size_t after = nextSignificant(seq, n + 1);
+        if (after < seq.size() && isWord(seq[after], "IN"))
+            raise(3000, "Syntax error: INSERT INTO another database (IN) is not supported.", kJetSource);
+        t.sql = translateSeq(seq, ctx);
+        return t;
+    }
+    if (verb == "UPDATE") {
+        t.kind = StatementKind::Update;
+        size_t n = nextSignificant(seq, 1);
+        if (n >= seq.size() || nameOf(seq[n]).empty()) raise(3144, "Syntax error in UPDATE statement.", kJetSource);
+        t.table = nameOf(seq[n]);
+        for (size_t i = n + 1; i < seq.size() && !isWord(seq[i], "SET"); ++i)
+            if (isWord(seq[i], "JOIN") || isPunct(seq[i], ","))
+                raise(3000, "Syntax error: UPDATE over a join is not supported; use a subquery in WHERE.", kJetSource);
+        t.sql = translateSeq(seq, ctx);
+        return t;
+    }
+    if (verb == "DELETE") {
+        t.kind = StatementKind::Delete;
+        size_t from = 1;
+        while (from < seq.size() && !isWord(seq[from], "FROM")) ++from;
+        if (from >= seq.size()) raise(3000, "Syntax error in DELETE statement: FROM is missing.", kJetSource);
+        // Between DELETE and FROM the dialect allows *, table.* or nothing.
+        for (size_t i = 1; i < from; ++i) {
+            if (isBlank(seq[i]) || isPunct(seq[i], "*") || isPunct(seq[i], ".")) continue;
+            if (!nameOf(seq[i]).empty() && i + 1 < from && isPunct(seq[i + 1], ".")) continue;
+            raise(3000, "Syntax error in DELETE statement: only *, table.* or nothing may stand before FROM.", kJetSource);
+        }
+        size_t n = nextSignificant(seq, from + 1);
+        if (n >= seq.size() || nameOf(seq[n]).empty())
+            raise(3000, "Syntax error in DELETE statement: the table name is missing.", kJetSource);
+        t.table = nameOf(seq[n]);
+        for (size_t i = n + 1; i < seq.size() && !isWord(seq[i], "WHERE"); ++i)
+            if (isWord(seq[i], "JOIN") || isPunct(seq[i], ","))
+                raise(3000, "Syntax error: DELETE over a join is not supported; use a subquery in WHERE.", kJetSource);
+        std::vector<Node> rest(seq.begin() + static_cast<long>(from), seq.end());
+        t.sql = "DELETE " + translateSeq(rest, ctx);
+        return t;
+    }
+    if (verb == "CREATE" || verb == "DROP" || verb == "ALTER") {
+        translateDdl(seq, ctx, t);
+        return t;
+    }
+    if (verb == "PROCEDURE" || verb == "EXECUTE" || verb == "EXEC")
+        raise(3000, "Syntax error: " + lead.text + " statements are not supported.", kJetSource);
+    raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", kJetSource);
+}
+
+}  // namespace dalvera::jet

@@ -1,0 +1,392 @@
+// ADO objects: connections, commands and client-side record sets.
+#include <algorithm>
+
+#include "platform/jet/Catalog.h"
+#include "platform/jet/Jet.h"
+#include "platform/jet/Security.h"
+#include "platform/jet/Session.h"
+#include "runtime/Text.h"
+
+namespace dalvera::jet {
+
+namespace ado = host::ado;
+namespace dt = host::dao::type;
+
+namespace {
+
+// The data source strips exactly this driver prefix from the messages it shows.
+const std::string DriverPrefix = "[Microsoft][ODBC Microsoft Access Driver] ";
+
+thread_local long gLastEngineError = 0;
+
+[[noreturn]] void providerError(const Error& e, const std::string& source) {
+    gLastEngineError = e.number();
+    throw Error(ado::ProviderError, DriverPrefix + e.description(), source);
+}
+
+[[noreturn]] void connectionUnusable(const std::string& source) {
+    raise(3709, "The connection cannot be used to perform this operation. It is either closed or invalid in this context.",
+          source);
+}
+
+[[noreturn]] void closedObject() { raise(3704, "Operation is not allowed when the object is closed.", "ADODB.Recordset"); }
+
+int daoFromAdo(int adoType) {
+    switch (adoType) {
+    case 11: return dt::Boolean;
+    case 16:
+    case 17: return dt::Byte;
+    case 2:
+    case 18: return dt::Integer;
+    case 3:
+    case 19: return dt::Long;
+    case 20:
+    case 21: return dt::BigInt;
+    case 6: return dt::Currency;
+    case 4: return dt::Single;
+    case 5: return dt::Double;
+    case 7:
+    case 133:
+    case 134:
+    case 135: return dt::Date;
+    case 72: return dt::GUID;
+    case 14:
+    case 131: return dt::Decimal;
+    case 128:
+    case 204: return dt::Binary;
+    case 205: return dt::LongBinary;
+    case 201:
+    case 203: return dt::Memo;
+    default: return dt::Text;
+    }
+}
+
+// Rows and position, shared with the fields, so that a field stays usable
+// when the caller has let go of its record set.
+struct Cursor {
+    RowSet rows;
+    long position = 0;
+};
+
+class JetField : public ado::Field {
+public:
+    JetField(std::shared_ptr<Cursor> cursor, size_t column) : cursor_(std::move(cursor)), column_(column) {}
+    const std::string& Name() const override { return cursor_->rows.columns[column_].name; }
+    int Type() const override { return cursor_->rows.columns[column_].type.ado; }
+    long DefinedSize() const override { return cursor_->rows.columns[column_].type.adoSize; }
+    Variant Value() const override {
+        long p = cursor_->position;
+        if (p < 0 || p >= cursor_->rows.rows)
+            raise(3021,
+                  "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
+                  "current record.",
+                  "ADODB.Field");
+        return cursor_->rows.data[column_][static_cast<size_t>(p)];
+    }
+
+private:
+    std::shared_ptr<Cursor> cursor_;
+    size_t column_;
+};
+
+class JetFields : public ado::Fields {
+public:
+    long Count() const override { return static_cast<long>(items_.size()); }
+    std::shared_ptr<ado::Field> Item(long index) const override {
+        if (index < 0 || index >= Count()) notFound();
+        return items_[static_cast<size_t>(index)];
+    }
+    std::shared_ptr<ado::Field> Item(const std::string& name) const override {
+        for (const auto& f : items_)
+            if (equalsNoCase(f->Name(), name)) return f;
+        notFound();
+    }
+    std::vector<std::shared_ptr<ado::Field>> items_;
+
+private:
+    [[noreturn]] static void notFound() {
+        raise(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.",
+              "ADODB.Fields");
+    }
+};
+
+class JetRecordset : public ado::Recordset {
+public:
+    // A statement without rows gives a closed record set.
+    JetRecordset() = default;
+    JetRecordset(RowSet rows, std::shared_ptr<ado::Connection> connection)
+        : cur_(std::make_shared<Cursor>(Cursor{std::move(rows), 0})), connection_(std::move(connection)), open_(true) {
+        for (size_t i = 0; i < cur_->rows.columns.size(); ++i) fields_.items_.push_back(std::make_shared<JetField>(cur_, i));
+    }
+    long State() const override { return open_ ? ado::state::Open : ado::state::Closed; }
+    void Close() override {
+        if (!open_) closedObject();
+        open_ = false;
+        connection_.reset();
+    }
+    void ActiveConnection(std::shared_ptr<ado::Connection> c) override { connection_ = std::move(c); }
+    std::shared_ptr<ado::Connection> ActiveConnection() const override { return connection_; }
+    const ado::Fields& Fields() const override {
+        check();
+        return fields_;
+    }
+    long RecordCount() const override {
+        check();
+        return cur_->rows.rows;
+    }
+    bool Bof() const override {
+        check();
+        return cur_->rows.rows == 0 || cur_->position < 0;
+    }
+    bool Eof() const override {
+        check();
+        return cur_->position >= cur_->rows.rows;
+    }
+    void MoveFirst() override {
+        check();
+        cur_->position = 0;
+    }
+    void MoveLast() override {
+        check();
+        cur_->position = cur_->rows.rows > 0 ? cur_->rows.rows - 1 : 0;
+    }
+    void MoveNext() override {
+        check();
+        if (cur_->position >= cur_->rows.rows) noCurrent();
+        ++cur_->position;
+    }
+    void MovePrevious() override {
+        check();
+        if (cur_->position < 0) noCurrent();
+        --cur_->position;
+    }
+    long AbsolutePosition() const override {
+        check();
+        if (cur_->position >= cur_->rows.rows) return -3;
+        if (cur_->position < 0) return -2;
+        return cur_->position + 1;
+    }
+    long FieldCount() const override { return static_cast<long>(cur_->rows.columns.size()); }
+    long FetchColumns(long maxRows, std::vector<std::vector<Variant>>& columns) override {
+        check();
+        columns.resize(cur_->rows.columns.size());
+        long from = std::max(0L, cur_->position);
+        long n = std::max(0L, std::min(maxRows, cur_->rows.rows - from));
+        for (size_t c = 0; c < cur_->rows.columns.size(); ++c) {
+            const auto& src = cur_->rows.data[c];
+            columns[c].insert(columns[c].end(), src.begin() + from, src.begin() + from + n);
+        }
+        cur_->position = from + n;
+        return n;
+    }
+
+private:
+    void check() const {
+        if (!open_) closedObject();
+    }
+    [[noreturn]] static void noCurrent() {
+        raise(3021,
+              "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
+              "current record.",
+              "ADODB.Recordset");
+    }
+    std::shared_ptr<Cursor> cur_ = std::make_shared<Cursor>();
+    JetFields fields_;
+    std::shared_ptr<ado::Connection> connection_;
+    bool open_ = false;
+};
+
+std::string stripQuotes(std::string name) {
+    name = trimBlanks(name);
+    if (name.size() >= 2 && ((name.front() == '`' && name.back() == '`') || (name.front() == '[' && name.back() == ']')))
+        name = name.substr(1, name.size() - 2);
+    return name;
+}
+
+class JetConnection : public ado::Connection, public std::enable_shared_from_this<JetConnection> {
+public:
+    int CursorLocation() const override { return cursorLocation_; }
+    void CursorLocation(int location) override { cursorLocation_ = location; }
+    std::string ConnectionString() const override { return connectionString_; }
+    void ConnectionString(const std::string& text) override {
+        if (session_) raise(3705, "Operation is not allowed when the object is open.", "ADODB.Connection");
+        connectionString_ = text;
+    }
+    void Open(const std::string& connectionString, const std::string& userId, const std::string& password,
+              long) override {
+        if (session_) raise(3705, "Operation is not allowed when the object is open.", "ADODB.Connection");
+        if (!connectionString.empty()) connectionString_ = connectionString;
+        std::string dbq, uid, pwd, systemDb;
+        bool readOnly = false;
+        for (const auto& [k, v] : parseConnectionString(connectionString_)) {
+            if (k == "dbq" || k == "data source") dbq = v;
+            else if (k == "uid" || k == "user id") uid = v;
+            else if (k == "pwd" || k == "password") pwd = v;
+            else if (k == "systemdb") systemDb = v;
+            else if (k == "readonly") readOnly = v == "1" || equalsNoCase(v, "true");
+        }
+        if (!userId.empty()) uid = userId;
+        if (!password.empty()) pwd = password;
+        try {
+            if (trimBlanks(dbq).empty())
+                raise(3044, "No database file was given: the connection text has no Dbq= entry.", "ADODB.Connection");
+            Logon logon;
+            if (!trimBlanks(systemDb).empty()) {
+                logon.workgroupId = authenticate(systemDb, uid, pwd);
+                logon.user = trimBlanks(uid);
+                logon.workgroup = true;
+                // With a workgroup logon the password is the account's, not the database's.
+                session_ = Session::open(dbq, readOnly, {}, logon);
+            } else {
+                session_ = Session::open(dbq, readOnly, pwd, logon);
+            }
+        } catch (const Error& e) {
+            providerError(e, "ADODB.Connection");
+        }
+    }
+    long State() const override { return session_ ? ado::state::Open : ado::state::Closed; }
+    void Close() override {
+        if (!session_) raise(3704, "Operation is not allowed when the object is closed.", "ADODB.Connection");
+        session_.reset();
+    }
+    std::shared_ptr<ado::Recordset> Execute(const std::string& commandText, long& recordsAffected, long) override {
+        return run(commandText, ado::command::Text, nullptr, recordsAffected, "ADODB.Connection");
+    }
+
+    // Runs text, or a stored query by name, with parameter values by name.
+    std::shared_ptr<ado::Recordset> run(const std::string& text, int commandType, const ado::Parameters* params,
+                                        long& recordsAffected, const std::string& source) {
+        if (!session_) connectionUnusable(source);
+        recordsAffected = -1;
+        ParameterLookup lookup = [&](const std::string& name, int declared) -> Variant {
+            if (!params) return Variant::missing();
+            std::shared_ptr<ado::Parameter> p;
+            std::string bare = stripQuotes(name);
+            for (const auto& q : *params)
+                if (equalsNoCase(stripQuotes(q->Name()), bare)) p = q;
+            // A "?" placeholder (named by its number) takes the parameters in order.
+            if (!p && !bare.empty() && std::all_of(bare.begin(), bare.end(), ::isdigit)) {
+                long i = std::stol(bare) - 1;
+                if (i >= 0 && i < params->Count()) p = params->Item(i);
+            }
+            if (!p) return Variant::missing();
+            if (declared) return p->Value();
+            return convertToDeclared(p->Value(), daoFromAdo(p->Type()));
+        };
+        try {
+            std::string sql = text;
+            if (commandType == ado::command::StoredProc || commandType == ado::command::Table ||
+                commandType == ado::command::Unknown) {
+                auto q = findStoredQuery(*session_, stripQuotes(text));
+                if (q) sql = q->sql;
+                else if (commandType == ado::command::StoredProc)
+                    raise(3078,
+                          "The database engine cannot find the input table or query '" + stripQuotes(text) +
+                              "'. Make sure it exists and that its name is spelled correctly.",
+                          "DAO.Database");
+                else if (commandType == ado::command::Table)
+                    sql = "SELECT * FROM [" + stripQuotes(text) + "]";
+            }
+            ExecResult r = session_->execute(sql, lookup);
+            if (!r.hasRows) {
+                recordsAffected = r.affected;
+                return std::make_shared<JetRecordset>();
+            }
+            return std::make_shared<JetRecordset>(std::move(r.rows), shared_from_this());
+        } catch (const Error& e) {
+            providerError(e, source);
+        }
+    }
+
+private:
+    int cursorLocation_ = 2;
+    std::string connectionString_;
+    std::shared_ptr<Session> session_;
+};
+
+class JetCommand : public ado::Command {
+public:
+    void ActiveConnection(std::shared_ptr<ado::Connection> c) override { connection_ = std::move(c); }
+    std::shared_ptr<ado::Connection> ActiveConnection() const override { return connection_; }
+    int CommandType() const override { return type_; }
+    void CommandType(int type) override { type_ = type; }
+    std::string CommandText() const override { return text_; }
+    void CommandText(const std::string& text) override { text_ = text; }
+    std::shared_ptr<ado::Parameter> CreateParameter(const std::string& name, int type, int direction, long size,
+                                                    const Variant& value) override {
+        return std::make_shared<ado::Parameter>(name, type, direction, size, value);
+    }
+    ado::Parameters& Parameters() override { return params_; }
+    std::shared_ptr<ado::Recordset> Execute(long& recordsAffected, long) override {
+        auto c = std::dynamic_pointer_cast<JetConnection>(connection_);
+        if (!c) connectionUnusable("ADODB.Command");
+        return c->run(text_, type_, &params_, recordsAffected, "ADODB.Command");
+    }
+
+private:
+    std::shared_ptr<ado::Connection> connection_;
+    int type_ = ado::command::Unknown;
+    std::string text_;
+    ado::Parameters params_;
+};
+
+class JetAdoProvider : public ado::AdoProvider {
+public:
+    std::shared_ptr<ado::Connection> NewConnection() override { return std::make_shared<JetConnection>(); }
+    std::shared_ptr<ado::Command> NewCommand() override { return std::make_shared<JetCommand>(); }
+};
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> parseConnectionString(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t eq = text.find('=', i), semi = text.find(';', i);
+        if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
+            if (semi == std::string::npos) break;
+            i = semi + 1;  // a part without "=" is passed over
+            continue;
+        }
+        std::string key = lowerAscii(trimBlanks(text.substr(i, eq - i)));
+        size_t v = eq + 1;
+        while (v < text.size() && text[v] == ' ') ++v;
+        std::string value;
+        if (v < text.size() && text[v] == '{') {
+            size_t j = v + 1;
+            while (j < text.size()) {
+                if (text[j] == '}') {
+                    if (j + 1 < text.size() && text[j + 1] == '}') {
+                        value += '}';
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                value += text[j++];
+            }
+            size_t end = text.find(';', j);
+            i = end == std::string::npos ? text.size() : end + 1;
+        } else {
+            size_t end = text.find(';', v);
+            value = trimBlanks(text.substr(v, end == std::string::npos ? std::string::npos : end - v));
+            i = end == std::string::npos ? text.size() : end + 1;
+        }
+        if (!key.empty()) {
+            // The first occurrence of a key counts, as the driver manager takes it.
+            bool seen = false;
+            for (auto& kv : out) seen = seen || kv.first == key;
+            if (!seen) out.emplace_back(key, value);
+        }
+    }
+    return out;
+}
+
+long lastEngineError() { return gLastEngineError; }
+
+std::shared_ptr<host::ado::AdoProvider> adoProvider() {
+    static auto p = std::make_shared<JetAdoProvider>();
+    return p;
+}
+
+}  // namespace dalvera::jet

@@ -1,0 +1,761 @@
+#include "platform/jet/Session.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "host/Dao.h"
+#include "platform/jet/Security.h"
+#include "platform/jet/sql/JetSql.h"
+#include "runtime/DateSerial.h"
+#include "runtime/Text.h"
+
+namespace dalvera::jet {
+
+namespace fs = std::filesystem;
+namespace dt = host::dao::type;
+
+namespace {
+
+std::atomic<int> gLockTimeout{3000};
+const char* const Source = "DAO.Database";
+
+struct DbCloser {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+
+struct StmtCloser {
+    void operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+};
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtCloser>;
+
+[[noreturn]] void unrecognized(const std::string& path) {
+    raise(3343, "Unrecognized database format '" + path + "'.", Source);
+}
+
+std::string fileName(const std::string& path) { return fs::path(path).filename().string(); }
+
+// Words of a statement, enough to tell its verb and the table it names.
+std::vector<std::string> leadingWords(std::string_view sql, size_t max) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < sql.size() && words.size() < max) {
+        char c = sql[i];
+        if (std::isspace(static_cast<unsigned char>(c)) || c == '(' || c == ')' || c == ',' || c == ';') {
+            ++i;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            while (i < sql.size() && sql[i] != '\n') ++i;
+        } else if (c == '[' || c == '"' || c == '`') {
+            char close = c == '[' ? ']' : c;
+            size_t j = sql.find(close, i + 1);
+            if (j == std::string_view::npos) j = sql.size();
+            words.emplace_back(sql.substr(i + 1, j - i - 1));
+            i = j + 1;
+        } else if (c == '\'') {
+            size_t j = sql.find('\'', i + 1);
+            if (j == std::string_view::npos) j = sql.size();
+            words.emplace_back("'");
+            i = j + 1;
+        } else {
+            size_t j = i;
+            while (j < sql.size() && !std::isspace(static_cast<unsigned char>(sql[j])) && sql[j] != '(' &&
+                   sql[j] != ')' && sql[j] != ',' && sql[j] != ';')
+                ++j;
+            words.emplace_back(sql.substr(i, j - i));
+            i = j;
+        }
+    }
+    return words;
+}
+
+enum Verb { VSelect, VInsert, VUpdate, VDelete, VDropTable, VDefineTable, VOther };
+
+// The verb and target table of a translated statement, for error texts and upkeep.
+Verb verbOf(std::string_view sql, std::string& table) {
+    auto w = leadingWords(sql, 64);
+    auto up = [&](size_t i) { return i < w.size() ? upperAscii(w[i]) : std::string(); };
+    auto at = [&](size_t i) { return i < w.size() ? w[i] : std::string(); };
+    std::string v = up(0);
+    if (v == "INSERT" || v == "REPLACE") {
+        size_t i = 1;
+        while (i < w.size() && up(i) != "INTO") ++i;
+        table = at(i + 1);
+        return VInsert;
+    }
+    if (v == "UPDATE") {
+        table = up(1) == "OR" ? at(3) : at(1);
+        return VUpdate;
+    }
+    if (v == "DELETE") {
+        size_t i = 1;
+        while (i < w.size() && up(i) != "FROM") ++i;
+        table = at(i + 1);
+        return VDelete;
+    }
+    if (v == "DROP" && up(1) == "TABLE") {
+        table = up(2) == "IF" ? at(4) : at(2);
+        return VDropTable;
+    }
+    if (v == "SELECT" || v == "WITH" || v == "VALUES") {
+        for (size_t i = 1; i + 1 < w.size(); ++i)
+            if (up(i) == "FROM") {
+                table = at(i + 1);
+                break;
+            }
+        return VSelect;
+    }
+    if ((v == "CREATE" || v == "ALTER") && up(1) == "TABLE") {
+        table = up(2) == "IF" ? at(5) : at(2);
+        return VDefineTable;
+    }
+    if (v == "CREATE" && w.size() > 2) table = at(2);
+    return VOther;
+}
+
+std::vector<std::string> stringColumn(sqlite3* db, const std::string& sql, int col) {
+    std::vector<std::string> out;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return out;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        auto t = sqlite3_column_text(st, col);
+        out.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+    }
+    sqlite3_finalize(st);
+    return out;
+}
+
+std::string quoteIdent(const std::string& s) { return "\"" + replaceAll(s, "\"", "\"\"") + "\""; }
+
+std::string joinQuoted(const std::vector<std::string>& names) {
+    std::string r;
+    for (size_t i = 0; i < names.size(); ++i) r += (i ? (i + 1 == names.size() ? "' or '" : "', '") : "'") + names[i];
+    return r + "'";
+}
+
+void bindValue(sqlite3_stmt* st, int i, const Variant& v) {
+    switch (v.type()) {
+    case VarType::Empty:
+    case VarType::Null:
+    case VarType::Error: sqlite3_bind_null(st, i); break;
+    case VarType::Boolean: sqlite3_bind_int(st, i, v.toBool() ? -1 : 0); break;
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::LongLong:
+    case VarType::Byte: sqlite3_bind_int64(st, i, v.toLongLong()); break;
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Currency: sqlite3_bind_double(st, i, v.toDouble()); break;
+    case VarType::Date: {
+        std::string s = dateToStorage(v.toDateSerial());
+        sqlite3_bind_text(st, i, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case VarType::ByteArray:
+        sqlite3_bind_blob(st, i, v.bytes().data(), static_cast<int>(v.bytes().size()), SQLITE_TRANSIENT);
+        break;
+    default: {
+        const std::string& s = v.stringRef();
+        sqlite3_bind_text(st, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+Variant rawColumn(sqlite3_stmt* st, int i) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL: return Variant::null();
+    case SQLITE_INTEGER: return Variant::longLong(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, i));
+    case SQLITE_BLOB: {
+        auto p = static_cast<const uint8_t*>(sqlite3_column_blob(st, i));
+        return Variant(std::vector<uint8_t>(p, p + sqlite3_column_bytes(st, i)));
+    }
+    default:
+        return Variant(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                   static_cast<size_t>(sqlite3_column_bytes(st, i))));
+    }
+}
+
+bool looksLikeStoredDate(const std::string& s) {
+    if (s.size() != 10 && s.size() != 19) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        bool sep = i == 4 || i == 7 || i == 10 || i == 13 || i == 16;
+        if (sep) {
+            if (c != (i < 10 ? '-' : i == 10 ? ' ' : ':')) return false;
+        } else if (!std::isdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The kind of a computed column (no declared type) from the values it holds.
+void inferColumn(ColumnInfo& col, std::vector<Variant>& values) {
+    bool anyInt = false, anyReal = false, anyText = false, anyBlob = false, allDates = true, bigInt = false;
+    size_t maxLen = 0;
+    for (const auto& v : values) {
+        switch (v.type()) {
+        case VarType::Null: break;
+        case VarType::LongLong:
+            anyInt = true;
+            if (v.toLongLong() > INT32_MAX || v.toLongLong() < INT32_MIN) bigInt = true;
+            break;
+        case VarType::Double: anyReal = true; break;
+        case VarType::ByteArray: anyBlob = true; break;
+        default:
+            anyText = true;
+            maxLen = std::max(maxLen, utf8Length(v.stringRef()));
+            if (!looksLikeStoredDate(v.stringRef())) allDates = false;
+        }
+    }
+    if (anyBlob && !anyText && !anyInt && !anyReal) {
+        col.type = typeFromDao(dt::LongBinary);
+    } else if (anyText && !anyInt && !anyReal && !anyBlob && allDates) {
+        col.type = typeFromDao(dt::Date);
+        for (auto& v : values) {
+            double serial;
+            if (v.isString() && storageToDate(v.stringRef(), serial)) v = Variant::date(serial);
+        }
+        return;
+    } else if (anyText || anyBlob) {
+        col.type = maxLen > 255 ? typeFromDao(dt::Memo) : typeFromDao(dt::Text, 255);
+        for (auto& v : values)
+            if (!v.isNull() && !v.isString()) v = Variant(v.isBytes() ? std::string(v.bytes().begin(), v.bytes().end())
+                                                                      : v.toString());
+        return;
+    } else if (anyReal) {
+        col.type = typeFromDao(dt::Double);
+        for (auto& v : values)
+            if (!v.isNull()) v = Variant(v.toDouble());
+        return;
+    } else if (bigInt) {
+        col.type = typeFromDao(dt::BigInt);
+        return;
+    } else {
+        col.type = typeFromDao(dt::Long);
+        (void)anyInt;
+        for (auto& v : values)
+            if (!v.isNull()) v = Variant::longValue(static_cast<int32_t>(v.toLongLong()));
+        return;
+    }
+}
+
+[[noreturn]] void mismatch() { raise(3464, "Data type mismatch in criteria expression.", Source); }
+
+std::optional<bool> truthOf(const std::string& text) {
+    std::string t = lowerAscii(trimBlanks(text));
+    for (const char* w : {"true", "yes", "on", "waar", "ja", "-1", "1"})
+        if (t == w) return true;
+    for (const char* w : {"false", "no", "off", "onwaar", "nee", "0"})
+        if (t == w) return false;
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool isSystemTable(std::string_view name) {
+    return startsWithNoCase(name, "sqlite_") || startsWithNoCase(name, "dv_sys_");
+}
+
+FileKind probeFile(const std::string& path) {
+    std::error_code ec;
+    auto st = fs::status(path, ec);
+    if (ec || !fs::exists(st)) return FileKind::Missing;
+    if (!fs::is_regular_file(st)) return FileKind::NotAFile;
+    std::ifstream in(path, std::ios::binary);
+    char h[32] = {};
+    in.read(h, sizeof h);
+    auto n = in.gcount();
+    if (n >= 16 && std::memcmp(h, "SQLite format 3\0", 16) == 0) return FileKind::SQLite;
+    if (n >= 19 && h[0] == 0 && h[1] == 1 && h[2] == 0 && h[3] == 0 &&
+        (std::memcmp(h + 4, "Standard Jet DB", 15) == 0 || std::memcmp(h + 4, "Standard ACE DB", 15) == 0))
+        return FileKind::JetOrAce;
+    return FileKind::Unknown;
+}
+
+void setLockTimeout(int ms) { gLockTimeout = ms; }
+int lockTimeout() { return gLockTimeout; }
+
+Session::Session(sqlite3* db, std::string path, Logon logon) : db_(db), path_(std::move(path)), logon_(std::move(logon)) {}
+
+Session::~Session() {
+    if (db_) sqlite3_close_v2(db_);
+}
+
+static void configure(sqlite3* db, bool writable) {
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, gLockTimeout);
+    // DELETE journal + FULL sync: a reported commit is on disk, and the file
+    // needs no shared-memory side files, so it works on network shares too.
+    if (writable) sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+    registerFunctions(db);
+}
+
+std::shared_ptr<Session> Session::open(const std::string& path, bool readOnly, const std::string& password,
+                                       const Logon& logon) {
+    switch (probeFile(path)) {
+    case FileKind::Missing: raise(3024, "Could not find file '" + path + "'.", Source);
+    case FileKind::NotAFile: raise(3044, "'" + path + "' isn't a valid path. Make sure that the path name is spelled correctly.", Source);
+    case FileKind::JetOrAce:
+    case FileKind::Unknown: unrecognized(path);
+    case FileKind::SQLite: break;
+    }
+    auto parent = fs::absolute(path).parent_path().string();
+    if (!readOnly && (::access(path.c_str(), W_OK) != 0 || ::access(parent.c_str(), W_OK) != 0))
+        raise(3051,
+              "The database engine cannot open the file '" + path +
+                  "'. It is read-only, or you need permission to write its data and its folder.",
+              Source);
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) raise(3051, "The database engine cannot open the file '" + path + "'.", Source);
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, gLockTimeout);
+    // Reading the schema proves the file is a whole database before anything is written.
+    rc = sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+        raise(3045, "Could not use '" + path + "'; file already in use.", Source);
+    if (rc != SQLITE_OK) unrecognized(path);
+    std::shared_ptr<Session> s(new Session(db.release(), path, logon));
+    configure(s->db_, !readOnly);
+    if (hasDatabasePassword(*s)) {
+        auto verifier = s->scalar(std::string("SELECT value FROM ") + AccessTable + " WHERE item='password'").text();
+        if (!verifyPassword(verifier, password)) raise(3031, "Not a valid password.", Source);
+    }
+    auto accounts = securedAccounts(*s);
+    if (!accounts.empty()) {
+        bool allowed = false;
+        auto boundTo = s->scalar(std::string("SELECT value FROM ") + AccessTable + " WHERE item='workgroup'").text();
+        if (logon.workgroup && logon.workgroupId == boundTo)
+            for (const auto& a : accounts) allowed = allowed || equalsNoCase(a, logon.user);
+        if (!allowed)
+            raise(3033,
+                  "You do not have the necessary permissions to use the '" + path +
+                      "' object. Have your system administrator or the person who created this object "
+                      "establish the appropriate permissions for you.",
+                  Source);
+    }
+    return s;
+}
+
+std::shared_ptr<Session> Session::create(const std::string& path) {
+    if (probeFile(path) != FileKind::Missing) raise(3204, "Database already exists.", "DAO.Workspace");
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) raise(3044, "'" + path + "' isn't a valid path. Make sure that the path name is spelled correctly.", "DAO.Workspace");
+    std::shared_ptr<Session> s(new Session(db.release(), path, {}));
+    configure(s->db_, true);
+    // Writing the header now makes the new file recognisable at once.
+    s->exec("PRAGMA user_version=0");
+    s->exec("CREATE TABLE IF NOT EXISTS dv_sys_created (at TEXT)");
+    s->exec("DROP TABLE dv_sys_created");
+    return s;
+}
+
+// SQLite keeps any length in a TEXT(n) column; these triggers refuse what the
+// declared size cannot hold, as the engine's users expect.
+void Session::refreshLengthChecks(const std::string& table) {
+    std::string ins, upd, cols;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?)", -1, &raw, nullptr) != SQLITE_OK) return;
+    StmtHandle st(raw);
+    sqlite3_bind_text(raw, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        std::string col = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+        auto decl = sqlite3_column_text(raw, 1);
+        ColumnType ct = typeFromDeclaration(decl ? reinterpret_cast<const char*>(decl) : "");
+        if (ct.dao != dt::Text || ct.daoSize <= 0) continue;
+        std::string label = replaceAll(table + "." + col, "'", "''");
+        std::string check = "SELECT RAISE(ABORT, 'length:" + label + "') WHERE typeof(NEW." + quoteIdent(col) +
+                            ") = 'text' AND length(NEW." + quoteIdent(col) + ") > " + std::to_string(ct.daoSize) + ";";
+        ins += check;
+        upd += check;
+        cols += (cols.empty() ? "" : ", ") + quoteIdent(col);
+    }
+    std::string base = "dv_sys_len_" + table;
+    exec("DROP TRIGGER IF EXISTS " + quoteIdent(base + "_ins"));
+    exec("DROP TRIGGER IF EXISTS " + quoteIdent(base + "_upd"));
+    if (ins.empty()) return;
+    exec("CREATE TRIGGER " + quoteIdent(base + "_ins") + " BEFORE INSERT ON " + quoteIdent(table) + " BEGIN " + ins + " END");
+    exec("CREATE TRIGGER " + quoteIdent(base + "_upd") + " BEFORE UPDATE OF " + cols + " ON " + quoteIdent(table) +
+         " BEGIN " + upd + " END");
+}
+
+bool Session::tableExists(const std::string& name) {
+    return scalar("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE", {Variant(name)})
+               .toLongLong() > 0;
+}
+
+void Session::ensureMetadata() {
+    exec(std::string("CREATE TABLE IF NOT EXISTS ") + PropertiesTable +
+         " (object TEXT NOT NULL COLLATE NOCASE, field TEXT NOT NULL DEFAULT '' COLLATE NOCASE, "
+         "name TEXT NOT NULL COLLATE NOCASE, value, kind INTEGER NOT NULL DEFAULT 8, PRIMARY KEY (object, field, name))");
+    exec(std::string("CREATE TABLE IF NOT EXISTS ") + QueriesTable +
+         " (name TEXT PRIMARY KEY COLLATE NOCASE, type INTEGER NOT NULL DEFAULT 0, sql TEXT NOT NULL)");
+    exec(std::string("CREATE TABLE IF NOT EXISTS ") + AccessTable + " (item TEXT PRIMARY KEY, value TEXT)");
+    exec(std::string("CREATE TABLE IF NOT EXISTS ") + AccountsTable + " (name TEXT PRIMARY KEY COLLATE NOCASE)");
+}
+
+void Session::exec(const std::string& sql, const std::vector<Variant>& values) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) fail(sqlite3_extended_errcode(db_));
+    StmtHandle st(raw);
+    for (size_t i = 0; i < values.size(); ++i) bindValue(raw, static_cast<int>(i + 1), values[i]);
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_));
+}
+
+Variant Session::scalar(const std::string& sql, const std::vector<Variant>& values) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) fail(sqlite3_extended_errcode(db_));
+    StmtHandle st(raw);
+    for (size_t i = 0; i < values.size(); ++i) bindValue(raw, static_cast<int>(i + 1), values[i]);
+    int rc = sqlite3_step(raw);
+    if (rc == SQLITE_ROW) return rawColumn(raw, 0);
+    if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_));
+    return {};
+}
+
+void Session::fail(int rc, const std::string& table, int verb) const {
+    std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    auto after = [&](const char* prefix) {
+        auto p = msg.find(prefix);
+        return p == std::string::npos ? std::string() : trimBlanks(msg.substr(p + std::strlen(prefix)));
+    };
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        raise(3218,
+              "Could not update; currently locked by another user of '" + fileName(path_) + "'" +
+                  (table.empty() ? std::string() : " (table '" + table + "')") +
+                  ". Try again when the other user has finished.",
+              Source);
+    case SQLITE_CONSTRAINT:
+        switch (rc) {
+        case SQLITE_CONSTRAINT_NOTNULL:
+            raise(3314,
+                  "The field " + after("failed:") +
+                      " cannot contain a Null value because the Required property for this field is set to True. "
+                      "Enter a value in this field.",
+                  Source);
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY: {
+            auto cols = split(after("failed:"), ',');
+            std::string list;
+            for (size_t i = 0; i < cols.size(); ++i) list += (i ? " and " : "") + trimBlanks(cols[i]);
+            raise(3022,
+                  "The changes you requested to the table were not successful because they would create "
+                  "duplicate values in the field" + std::string(cols.size() > 1 ? "s " : " ") + list +
+                      " of the index, primary key, or relationship. Change the data and try again.",
+                  Source);
+        }
+        case SQLITE_CONSTRAINT_FOREIGNKEY: {
+            // SQLite does not say which relation; name the tables on the other side.
+            std::vector<std::string> parents, children;
+            if (!table.empty()) {
+                for (auto& p : stringColumn(db_, "SELECT DISTINCT \"table\" FROM pragma_foreign_key_list(" +
+                                                     quoteIdent(table) + ")", 0))
+                    parents.push_back(p);
+                for (auto& t : stringColumn(db_, "SELECT name FROM sqlite_master WHERE type='table'", 0))
+                    for (auto& p : stringColumn(db_, "SELECT DISTINCT \"table\" FROM pragma_foreign_key_list(" +
+                                                         quoteIdent(t) + ")", 0))
+                        if (equalsNoCase(p, table)) children.push_back(t);
+            }
+            if (verb == VDelete || (verb == VUpdate && parents.empty()))
+                raise(3200,
+                      "The record cannot be deleted or changed because table " +
+                          (children.empty() ? std::string("'?'") : joinQuoted(children)) +
+                          " includes related records.",
+                      Source);
+            raise(3201,
+                  "You cannot add or change a record because a related record is required in table " +
+                      (parents.empty() ? std::string("'?'") : joinQuoted(parents)) + ".",
+                  Source);
+        }
+        case SQLITE_CONSTRAINT_TRIGGER:
+            if (msg.rfind("length:", 0) == 0)
+                raise(3163,
+                      "The field " + msg.substr(7) +
+                          " is too small to accept the amount of data you attempted to add. Try inserting or "
+                          "pasting less data.",
+                      Source);
+            raise(3022, "The changes you requested to the table were not successful: " + msg + ".", Source);
+        case SQLITE_CONSTRAINT_CHECK:
+            raise(3317,
+                  "One or more values are prohibited by the validation rule '" + after("failed:") + "' set for '" +
+                      table + "'. Enter a value that the expression for this field can accept.",
+                  Source);
+        default:
+            raise(3022, "The changes you requested to the table were not successful: " + msg + ".", Source);
+        }
+    case SQLITE_READONLY: raise(3027, "Cannot update. Database or object is read-only.", Source);
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: unrecognized(path_);
+    case SQLITE_FULL: raise(3026, "Not enough space on disk.", Source);
+    case SQLITE_IOERR: raise(3043, "Disk or network error.", Source);
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM: raise(3051, "The database engine cannot open the file '" + path_ + "'.", Source);
+    case SQLITE_TOOBIG:
+        raise(3163, "The field is too small to accept the amount of data you attempted to add.", Source);
+    case SQLITE_MISMATCH: mismatch();
+    case SQLITE_RANGE: raise(3001, "Invalid argument.", Source);
+    default: break;
+    }
+    if (auto t = after("no such table:"); !t.empty())
+        raise(3078,
+              "The database engine cannot find the input table or query '" + t +
+                  "'. Make sure it exists and that its name is spelled correctly.",
+              Source);
+    if (auto c = after("no such column:"); !c.empty())
+        raise(3061, "Too few parameters. Expected 1. '" + c + "' is not a field of the statement's tables.", Source);
+    if (msg.rfind("table ", 0) == 0 && msg.find(" already exists") != std::string::npos)
+        raise(3010, "Table '" + msg.substr(6, msg.find(" already exists") - 6) + "' already exists.", Source);
+    if (msg.rfind("index ", 0) == 0 && msg.find(" already exists") != std::string::npos)
+        raise(3375, "An index named '" + msg.substr(6, msg.find(" already exists") - 6) + "' already exists.", Source);
+    if (auto c = after("duplicate column name:"); !c.empty())
+        raise(3191, "Cannot define field '" + c + "' more than once.", Source);
+    if (msg.find("syntax error") != std::string::npos || msg.find("incomplete input") != std::string::npos)
+        raise(3075, "Syntax error (" + msg + ") in SQL statement.", Source);
+    raise(3000, "The database engine could not carry out the statement: " + msg + ".", Source);
+}
+
+Variant convertToDeclared(const Variant& v, int daoType) {
+    if (v.isNull() || v.isEmpty() || v.isMissing()) return Variant::null();
+    switch (daoType) {
+    case dt::Boolean:
+        if (v.isString()) {
+            if (auto b = truthOf(v.stringRef())) return Variant::longValue(*b ? -1 : 0);
+            double d;
+            if (parseNumber(v.stringRef(), d)) return Variant::longValue(d != 0 ? -1 : 0);
+            mismatch();
+        }
+        return Variant::longValue(v.toBool() ? -1 : 0);
+    case dt::Byte:
+    case dt::Integer:
+    case dt::Long:
+    case dt::BigInt: {
+        if (v.isString()) {
+            double d;
+            if (!parseNumber(v.stringRef(), d)) mismatch();
+            return Variant::longLong(static_cast<int64_t>(std::nearbyint(d)));
+        }
+        if (v.isBoolean()) return Variant::longLong(v.toBool() ? -1 : 0);
+        return Variant::longLong(v.toLongLong());
+    }
+    case dt::Currency:
+    case dt::Single:
+    case dt::Double:
+    case dt::Decimal: {
+        if (v.isString()) {
+            double d;
+            if (!parseNumber(v.stringRef(), d)) mismatch();
+            return Variant(d);
+        }
+        if (v.isBytes()) mismatch();
+        return Variant(v.toDouble());
+    }
+    case dt::Date: {
+        double serial;
+        if (v.isString()) {
+            if (!storageToDate(trimBlanks(v.stringRef()), serial) && !parseDateText(trimBlanks(v.stringRef()), serial))
+                mismatch();
+        } else if (v.isDate() || v.isNumber()) {
+            serial = v.toDateSerial();
+        } else {
+            mismatch();
+        }
+        return Variant(dateToStorage(serial));
+    }
+    case dt::GUID: {
+        std::string g;
+        if (!v.isString() || !normalizeGuid(trimBlanks(v.stringRef()), g)) mismatch();
+        return Variant(g);
+    }
+    case dt::Binary:
+    case dt::LongBinary: return v.isBytes() ? v : Variant(std::vector<uint8_t>(v.text().begin(), v.text().end()));
+    case dt::Text:
+    case dt::Memo:
+        if (v.isDate()) return Variant(dateToStorage(v.toDateSerial()));
+        return Variant(v.text());
+    default: return v;
+    }
+}
+
+Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
+    int storage = sqlite3_column_type(st, i);
+    if (storage == SQLITE_NULL) return Variant::null();
+    auto text = [&] {
+        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                           static_cast<size_t>(sqlite3_column_bytes(st, i)));
+    };
+    bool numeric = storage == SQLITE_INTEGER || storage == SQLITE_FLOAT;
+    switch (type.ado) {
+    case 11:
+        if (numeric) return Variant(sqlite3_column_double(st, i) != 0);
+        if (auto b = truthOf(text())) return Variant(*b);
+        return Variant(text());
+    case 17:
+        if (numeric) return Variant::byteValue(static_cast<uint8_t>(sqlite3_column_int(st, i)));
+        break;
+    case 2:
+        if (numeric) return Variant::integer(static_cast<int16_t>(sqlite3_column_int(st, i)));
+        break;
+    case 3:
+        if (numeric) {
+            int64_t n = sqlite3_column_int64(st, i);
+            if (n >= INT32_MIN && n <= INT32_MAX) return Variant::longValue(static_cast<int32_t>(n));
+            return Variant::longLong(n);
+        }
+        break;
+    case 20:
+        if (numeric) return Variant::longLong(sqlite3_column_int64(st, i));
+        break;
+    case 6:
+        if (numeric) return Variant::currency(sqlite3_column_double(st, i));
+        break;
+    case 4:
+        if (numeric) return Variant::single(static_cast<float>(sqlite3_column_double(st, i)));
+        break;
+    case 5:
+    case 131:
+        if (numeric) return Variant(sqlite3_column_double(st, i));
+        break;
+    case 135:
+        if (storage == SQLITE_TEXT) {
+            double serial;
+            std::string t = text();
+            if (storageToDate(t, serial) || parseDateText(t, serial)) return Variant::date(serial);
+            return Variant(t);
+        }
+        if (numeric) return Variant::date(sqlite3_column_double(st, i));
+        break;
+    case 72:
+        if (storage == SQLITE_BLOB && sqlite3_column_bytes(st, i) == 16) {
+            auto b = static_cast<const uint8_t*>(sqlite3_column_blob(st, i));
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                          b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
+                          b[14], b[15]);
+            return Variant(std::string(buf));
+        }
+        if (storage == SQLITE_TEXT) {
+            std::string g, t = text();
+            return Variant(normalizeGuid(t, g) ? g : t);
+        }
+        break;
+    case 204:
+    case 205:
+        if (storage == SQLITE_BLOB) return rawColumn(st, i);
+        {
+            std::string t = text();
+            return Variant(std::vector<uint8_t>(t.begin(), t.end()));
+        }
+    default:
+        break;
+    }
+    // Texts, and values that do not fit their column's type (SQLite keeps them as given).
+    if (storage == SQLITE_BLOB) return rawColumn(st, i);
+    if (type.ado == 202 || type.ado == 203) {
+        if (storage == SQLITE_INTEGER) return Variant(std::to_string(sqlite3_column_int64(st, i)));
+        if (storage == SQLITE_FLOAT) return Variant(formatDouble(sqlite3_column_double(st, i)));
+        return Variant(text());
+    }
+    return rawColumn(st, i);
+}
+
+ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& lookup,
+                            const std::vector<std::string>& knownParameters) {
+    if (trimBlanks(jetSql).empty())
+        raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", Source);
+    Translation t = translate(jetSql, knownParameters);
+    std::string table;
+    Verb verb = verbOf(t.sql, table);
+    if (!t.table.empty()) table = t.table;
+
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, &tail);
+    if (rc != SQLITE_OK) fail(sqlite3_extended_errcode(db_), table, verb);
+    StmtHandle st(raw);
+    if (!raw)
+        raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", Source);
+    for (const char* p = tail; p && *p; ++p)
+        if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';')
+            raise(3142, "Characters found after end of SQL statement.", Source);
+
+    int n = sqlite3_bind_parameter_count(raw);
+    int missing = 0;
+    for (int i = 1; i <= n; ++i) {
+        std::string name;
+        if (static_cast<size_t>(i) <= t.bindNames.size()) name = t.bindNames[static_cast<size_t>(i - 1)];
+        if (name.empty()) {
+            const char* pn = sqlite3_bind_parameter_name(raw, i);
+            name = pn ? std::string(pn + 1) : std::to_string(i);
+        }
+        int declared = 0;
+        for (const auto& dp : t.parameters)
+            if (equalsNoCase(dp.name, name)) declared = dp.daoType;
+        Variant v = lookup ? lookup(name, declared) : Variant::missing();
+        if (v.isMissing()) {
+            ++missing;
+            continue;
+        }
+        bindValue(raw, i, declared ? convertToDeclared(v, declared) : v);
+    }
+    if (missing) raise(3061, "Too few parameters. Expected " + std::to_string(missing) + ".", Source);
+
+    ExecResult result;
+    int cols = sqlite3_column_count(raw);
+    if (cols > 0) {
+        result.hasRows = true;
+        RowSet& rs = result.rows;
+        rs.columns.resize(static_cast<size_t>(cols));
+        rs.data.resize(static_cast<size_t>(cols));
+        std::vector<bool> declared(static_cast<size_t>(cols));
+        for (int i = 0; i < cols; ++i) {
+            rs.columns[static_cast<size_t>(i)].name = sqlite3_column_name(raw, i);
+            const char* d = sqlite3_column_decltype(raw, i);
+            declared[static_cast<size_t>(i)] = d != nullptr;
+            if (d) rs.columns[static_cast<size_t>(i)].type = typeFromDeclaration(d);
+        }
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            for (int i = 0; i < cols; ++i) {
+                auto ui = static_cast<size_t>(i);
+                rs.data[ui].push_back(declared[ui] ? readColumn(raw, i, rs.columns[ui].type) : rawColumn(raw, i));
+            }
+            ++rs.rows;
+        }
+        if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), table, verb);
+        for (int i = 0; i < cols; ++i)
+            if (!declared[static_cast<size_t>(i)]) inferColumn(rs.columns[static_cast<size_t>(i)], rs.data[static_cast<size_t>(i)]);
+        return result;
+    }
+    sqlite3_int64 before = sqlite3_total_changes64(db_);
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), table, verb);
+    if (verb == VInsert || verb == VUpdate || verb == VDelete)
+        result.affected = static_cast<long>(sqlite3_total_changes64(db_) - before);
+    if (verb == VDefineTable && !table.empty()) refreshLengthChecks(table);
+    // A dropped table takes its field properties with it.
+    if (verb == VDropTable && tableExists(PropertiesTable))
+        exec(std::string("DELETE FROM ") + PropertiesTable + " WHERE object = ? COLLATE NOCASE", {Variant(table)});
+    return result;
+}
+
+}  // namespace dalvera::jet

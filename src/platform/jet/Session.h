@@ -1,0 +1,110 @@
+#pragma once
+// One open database file: the SQLite connection, how it was opened and
+// authenticated, statement execution with the dialect, and the mapping of
+// SQLite's failures to the engine's numbers and texts. The DAO database and
+// the ADO connection each hold one.
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/jet/Types.h"
+#include "runtime/Error.h"
+#include "runtime/Variant.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dalvera::jet {
+
+// Names of the engine's metadata tables in a database file.
+inline constexpr const char* PropertiesTable = "dv_sys_properties";
+inline constexpr const char* QueriesTable = "dv_sys_queries";
+inline constexpr const char* AccessTable = "dv_sys_access";
+inline constexpr const char* AccountsTable = "dv_sys_accounts";
+// The accounts of a workgroup file.
+inline constexpr const char* UsersTable = "dv_sys_users";
+inline constexpr const char* WorkgroupTable = "dv_sys_workgroup";
+// True for SQLite's own tables and the engine's metadata tables.
+bool isSystemTable(std::string_view name);
+
+enum class FileKind { Missing, NotAFile, SQLite, JetOrAce, Unknown };
+// Tells a file by its header, without opening it as a database.
+FileKind probeFile(const std::string& path);
+
+// How long a statement waits for a lock held by another process (ms).
+void setLockTimeout(int milliseconds);
+int lockTimeout();
+
+struct Logon {
+    std::string user = "Admin";
+    bool workgroup = false;     // authenticated against a workgroup file
+    std::string workgroupId;    // the identity of that file
+};
+
+struct ColumnInfo {
+    std::string name;
+    ColumnType type;
+};
+
+// Rows of a query, column by column.
+struct RowSet {
+    std::vector<ColumnInfo> columns;
+    std::vector<std::vector<Variant>> data;  // data[column][row]
+    long rows = 0;
+};
+
+struct ExecResult {
+    bool hasRows = false;
+    RowSet rows;
+    long affected = -1;
+};
+
+// A parameter value by its name (as declared or as written in the statement);
+// Missing when the caller has none. declaredDaoType is 0 when undeclared.
+using ParameterLookup = std::function<Variant(const std::string& name, int declaredDaoType)>;
+
+class Session {
+public:
+    // Opens an existing database file; raises 3024, 3044, 3051, 3343, 3031, 3033, 3045.
+    static std::shared_ptr<Session> open(const std::string& path, bool readOnly, const std::string& password,
+                                         const Logon& logon);
+    // Creates a new, empty database file (3204 when the path exists).
+    static std::shared_ptr<Session> create(const std::string& path);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    sqlite3* db() const { return db_; }
+    const std::string& path() const { return path_; }
+    const Logon& logon() const { return logon_; }
+
+    // Runs one statement of the dialect. Parameters (declared in a PARAMETERS
+    // clause or unknown names) come from lookup; a missing one is 3061.
+    ExecResult execute(std::string_view jetSql, const ParameterLookup& lookup = {},
+                       const std::vector<std::string>& knownParameters = {});
+    // Runs SQLite text directly (metadata upkeep), with positional text/Variant values.
+    void exec(const std::string& sql, const std::vector<Variant>& values = {});
+    // First column of the first row, or Empty.
+    Variant scalar(const std::string& sql, const std::vector<Variant>& values = {});
+    bool tableExists(const std::string& name);
+    // Creates the metadata tables when they are missing.
+    void ensureMetadata();
+    // Raises the engine's error for a failed SQLite call.
+    [[noreturn]] void fail(int rc, const std::string& table = {}, int kind = -1) const;
+
+private:
+    Session(sqlite3* db, std::string path, Logon logon);
+    void refreshLengthChecks(const std::string& table);
+    sqlite3* db_;
+    std::string path_;
+    Logon logon_;
+};
+
+// A value converted to the storage of a declared type; 3464 when it cannot be.
+Variant convertToDeclared(const Variant& v, int daoType);
+// The value of column i of the current row as the record set gives it.
+Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type);
+
+}  // namespace dalvera::jet

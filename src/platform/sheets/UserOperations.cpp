@@ -1,0 +1,204 @@
+#include "platform/sheets/Embedded.h"
+#include "runtime/Error.h"
+#include "runtime/Text.h"
+
+namespace dalvera::platform {
+
+namespace {
+const char* kProtectedEn =
+    "The cell or chart you're trying to change is on a protected sheet. To make a change, unprotect the sheet. "
+    "You might be requested to enter a password.";
+const char* kProtectedNl =
+    "De cel of grafiek die u probeert te wijzigen, bevindt zich op een beveiligd blad. Hef de beveiliging van het "
+    "blad op om een wijziging aan te brengen. Mogelijk wordt u gevraagd een wachtwoord op te geven.";
+const char* kInvalidEn = "This value doesn't match the data validation restrictions defined for this cell.";
+const char* kInvalidNl = "Deze waarde komt niet overeen met de beperkingen voor gegevensvalidatie die voor deze cel zijn gedefinieerd.";
+
+// Restores EnableEvents however the block ends.
+struct EventsOff {
+    EmbeddedApplication& app;
+    bool was;
+    explicit EventsOff(EmbeddedApplication& a) : app(a), was(a.EnableEvents()) { app.SetEnableEvents(false); }
+    ~EventsOff() { app.SetEnableEvents(was); }
+};
+}  // namespace
+
+bool UserOperations::refuseProtected(WorksheetImpl& sheet, const std::vector<Rect>& areas) {
+    const auto& p = sheet.model().protection();
+    if (!p.on || !p.options.contents) return false;
+    for (auto& a : areas)
+        if (sheet.anyLocked(a)) {
+            bool dutch = entryLocale(app_.countryCode()).dutch;
+            app_.messageBox(dutch ? kProtectedNl : kProtectedEn, host::mb::OKOnly + host::mb::Exclamation);
+            return true;
+        }
+    return false;
+}
+
+bool UserOperations::acceptByValidation(WorksheetImpl& sheet, int32_t row, int32_t col, const Variant& value) {
+    const ValidationRule* rule = sheet.model().validationAt(row, col);
+    if (!rule || !rule->showError || sheet.passes(*rule, value)) return true;
+    bool dutch = entryLocale(app_.countryCode()).dutch;
+    std::string message = rule->errorMessage.empty() ? (dutch ? kInvalidNl : kInvalidEn) : rule->errorMessage;
+    const std::string& title = rule->errorTitle;
+    switch (rule->alertStyle) {
+    case host::xl::ValidAlertWarning: {
+        std::string prompt = message + "\n\n" + (dutch ? "Wilt u doorgaan?" : "Continue?");
+        return app_.messageBox(prompt, host::mb::YesNoCancel + host::mb::Exclamation, title) == host::answer::Yes;
+    }
+    case host::xl::ValidAlertInformation:
+        return app_.messageBox(message, host::mb::OKCancel + host::mb::Information, title) == host::answer::OK;
+    default:
+        // Retry goes back to editing the cell; either way the entry is not stored.
+        app_.messageBox(message, host::mb::RetryCancel + host::mb::Critical, title);
+        return false;
+    }
+}
+
+UserOperations::Result UserOperations::typeText(const host::RangePtr& cell, const std::string& text) {
+    auto sheet = rangeSheet(cell);
+    const Rect& a = rangeAreas(cell).front();
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    Rect target{a.r1, a.c1, a.r1, a.c1};
+    if (refuseProtected(*sheet, {target})) return Result::Refused;
+    std::string implied;
+    Variant value = parseEntry(text, entryLocale(app_.countryCode()), &implied);
+    if (!acceptByValidation(*sheet, a.r1, a.c1, value)) return Result::Refused;
+    sheet->writeCell(a.r1, a.c1, value);
+    if (!implied.empty() && sheet->styles()[sheet->model().styleAt(a.r1, a.c1)].numberFormat == "General")
+        sheet->applyStyle({target}, [&](CellStyle& s) { s.numberFormat = implied; });
+    sheet->changed({target});
+    if (app_.MoveAfterReturn()) {
+        int32_t r = a.r1, c = a.c1;
+        switch (app_.MoveAfterReturnDirection()) {
+        case host::xl::Down: r = std::min(r + 1, kMaxRows); break;
+        case host::xl::Up: r = std::max(r - 1, 1); break;
+        case host::xl::ToRight: c = std::min(c + 1, kMaxCols); break;
+        case host::xl::ToLeft: c = std::max(c - 1, 1); break;
+        }
+        sheet->setSelection({{r, c, r, c}}, r, c);
+    }
+    return Result::Accepted;
+}
+
+UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
+                                                  const std::vector<std::vector<std::string>>& rows) {
+    auto sheet = rangeSheet(topLeft);
+    const Rect& a = rangeAreas(topLeft).front();
+    size_t width = 0;
+    for (auto& r : rows) width = std::max(width, r.size());
+    if (rows.empty() || width == 0) return Result::Accepted;
+    if (a.r1 + int64_t(rows.size()) - 1 > kMaxRows || a.c1 + int64_t(width) - 1 > kMaxCols) {
+        app_.messageBox("The data cannot be pasted because it does not fit on the sheet.",
+                        host::mb::OKOnly + host::mb::Exclamation);
+        return Result::Refused;
+    }
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    Rect target{a.r1, a.c1, int32_t(a.r1 + rows.size() - 1), int32_t(a.c1 + width - 1)};
+    if (refuseProtected(*sheet, {target})) return Result::Refused;
+    // Pasted entries meet the same rules as typed ones, so a paste cannot slip
+    // values past a column's input rule.
+    EntryLocale locale = entryLocale(app_.countryCode());
+    std::vector<std::vector<Variant>> values(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (size_t j = 0; j < width; ++j) {
+            Variant v = j < rows[i].size() ? parseEntry(rows[i][j], locale) : Variant();
+            if (!acceptByValidation(*sheet, target.r1 + int32_t(i), target.c1 + int32_t(j), v)) return Result::Refused;
+            values[i].push_back(std::move(v));
+        }
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (size_t j = 0; j < width; ++j) sheet->writeCell(target.r1 + int32_t(i), target.c1 + int32_t(j), values[i][j]);
+    sheet->setSelection({target}, target.r1, target.c1);
+    sheet->changed({target});
+    return Result::Accepted;
+}
+
+UserOperations::Result UserOperations::clear(const host::RangePtr& range) {
+    auto sheet = rangeSheet(range);
+    const auto& areas = rangeAreas(range);
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    if (refuseProtected(*sheet, areas)) return Result::Refused;
+    for (auto& a : areas) sheet->clearValues(a);
+    sheet->changed(areas);
+    return Result::Accepted;
+}
+
+bool UserOperations::select(const host::RangePtr& range) {
+    auto sheet = rangeSheet(range);
+    const auto& areas = rangeAreas(range);
+    const auto& p = sheet->model().protection();
+    if (p.on) {
+        int mode = sheet->model().enableSelection();
+        if (mode == host::xl::NoSelection) return false;
+        if (mode == host::xl::UnlockedCells)
+            for (auto& a : areas)
+                if (sheet->anyLocked(a)) return false;
+    }
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    sheet->setSelection(areas, areas.front().r1, areas.front().c1);
+    return true;
+}
+
+void UserOperations::beginEdit(const host::RangePtr& cell) {
+    auto sheet = rangeSheet(cell);
+    const Rect& a = rangeAreas(cell).front();
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    if (refuseProtected(*sheet, {{a.r1, a.c1, a.r1, a.c1}})) return;
+    editCell_ = cell;
+    app_.setReady(false);
+}
+
+UserOperations::Result UserOperations::endEdit(const std::string& text) {
+    if (!editCell_) raise(err::InvalidCall, "No cell is being edited.", "UserOperations");
+    auto cell = std::move(editCell_);
+    editCell_.reset();
+    app_.setReady(true);
+    return typeText(cell, text);
+}
+
+void UserOperations::cancelEdit() {
+    editCell_.reset();
+    app_.setReady(true);
+}
+
+void UserOperations::clickControl(const host::ControlPtr& control) {
+    if (!control) raise(err::ObjectRequired, "There is no control to click.", "UserOperations");
+    if (editing()) cancelEdit();  // a click outside the cell ends editing without an entry
+    if (!control->Enabled() || !control->Visible()) return;
+    control->Execute();
+}
+
+bool UserOperations::pressKey(const std::string& key) {
+    if (editing()) return false;  // keys go to the cell editor
+    Variant macro = app_.keyBinding(key);
+    if (macro.isMissing() || macro.text().empty()) return false;
+    app_.Run(macro.text());
+    return true;
+}
+
+void UserOperations::activate(const host::WorksheetPtr& sheet) { sheet->Activate(); }
+
+void UserOperations::activate(const host::WorkbookPtr& workbook) { workbook->Activate(); }
+
+bool UserOperations::save(const host::WorkbookPtr& workbook) {
+    bool neverSaved = workbook->Path().empty();
+    if (app_.fireBeforeSave(workbook, neverSaved)) return false;
+    EventsOff off(app_);  // the person's save raises the event once
+    if (neverSaved) {
+        Variant chosen = app_.GetSaveAsFilename(workbook->Name() + ".xlsx", {}, 1, {});
+        if (!chosen.isString()) return false;
+        workbook->SaveAs(chosen.stringRef(), Variant::missing());
+    } else {
+        workbook->Save();
+    }
+    return true;
+}
+
+bool UserOperations::close(const host::WorkbookPtr& workbook) {
+    auto* impl = dynamic_cast<WorkbookImpl*>(workbook.get());
+    if (!impl) raise(err::TypeMismatch, "The workbook does not belong to the embedded application.", "UserOperations");
+    workbook->Close(Variant::missing());
+    return impl->closed();
+}
+
+}  // namespace dalvera::platform

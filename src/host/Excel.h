@@ -425,10 +425,10 @@ public:
     virtual RangePtr Cells(long row, long column) = 0;
     virtual RangePtr Rows() = 0;
     virtual RangePtr Rows(long row) = 0;
-    virtual RangePtr Rows(const std::string& spec) = 0;     // "1:5"
+    virtual RangePtr Rows(const std::string& ref) = 0;     // "1:5"
     virtual RangePtr Columns() = 0;
     virtual RangePtr Columns(long column) = 0;
-    virtual RangePtr Columns(const std::string& spec) = 0;  // "A:C"
+    virtual RangePtr Columns(const std::string& ref) = 0;  // "A:C"
     virtual RangePtr Range(const std::string& address) = 0;  // A1 address or a name
     virtual RangePtr Range(const RangePtr& cell1, const RangePtr& cell2) = 0;
     virtual RangePtr UsedRange() = 0;

@@ -293,10 +293,10 @@ public:
     host::RangePtr Cells(long row, long column) override;
     host::RangePtr Rows() override { return Cells(); }
     host::RangePtr Rows(long row) override;
-    host::RangePtr Rows(const std::string& spec) override;
+    host::RangePtr Rows(const std::string& ref) override;
     host::RangePtr Columns() override { return Cells(); }
     host::RangePtr Columns(long column) override;
-    host::RangePtr Columns(const std::string& spec) override;
+    host::RangePtr Columns(const std::string& ref) override;
     host::RangePtr Range(const std::string& address) override;
     host::RangePtr Range(const host::RangePtr& cell1, const host::RangePtr& cell2) override;
     host::RangePtr UsedRange() override;

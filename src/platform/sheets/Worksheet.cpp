@@ -735,10 +735,10 @@ host::RangePtr WorksheetImpl::Rows(long row) {
     return range(Rect{int32_t(row), 1, int32_t(row), kMaxCols});
 }
 
-host::RangePtr WorksheetImpl::Rows(const std::string& spec) {
+host::RangePtr WorksheetImpl::Rows(const std::string& ref) {
     Rect r;
-    std::string s = spec.find(':') == std::string::npos ? spec + ":" + spec : spec;
-    if (!parseA1(s, r) || !r.entireRows()) raise(err::HostRefusal, "Rows: \"" + spec + "\" is not a row reference.", kSource);
+    std::string s = ref.find(':') == std::string::npos ? ref + ":" + ref : ref;
+    if (!parseA1(s, r) || !r.entireRows()) raise(err::HostRefusal, "Rows: \"" + ref + "\" is not a row reference.", kSource);
     return range(r);
 }
 
@@ -748,10 +748,10 @@ host::RangePtr WorksheetImpl::Columns(long column) {
     return range(Rect{1, int32_t(column), kMaxRows, int32_t(column)});
 }
 
-host::RangePtr WorksheetImpl::Columns(const std::string& spec) {
+host::RangePtr WorksheetImpl::Columns(const std::string& ref) {
     Rect r;
-    std::string s = spec.find(':') == std::string::npos ? spec + ":" + spec : spec;
-    if (!parseA1(s, r) || !r.entireColumns()) raise(err::HostRefusal, "Columns: \"" + spec + "\" is not a column reference.", kSource);
+    std::string s = ref.find(':') == std::string::npos ? ref + ":" + ref : ref;
+    if (!parseA1(s, r) || !r.entireColumns()) raise(err::HostRefusal, "Columns: \"" + ref + "\" is not a column reference.", kSource);
     return range(r);
 }
 

@@ -3,9 +3,13 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 
 #include "platform/sheets/Embedded.h"
+#include "platform/sheets/XlsxSaver.h"
 #include "runtime/DateSerial.h"
 
 namespace {
@@ -100,6 +104,28 @@ void BM_IterateCells(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kRows * kCols);
 }
 BENCHMARK(BM_IterateCells)->Unit(benchmark::kMillisecond);
+
+// The whole sheet of the first benchmark saved to .xlsx through the model.
+void BM_SaveXlsx(benchmark::State& state) {
+    auto app = platform::createEmbeddedApplication();
+    app->SetEnableEvents(false);
+    app->registerSaver(host::xl::OpenXMLWorkbook, platform::xlsxSaver());
+    auto book = app->Workbooks().Add();
+    auto sheet = book->Worksheets()->Item(1);
+    auto data = sheet->Range("A1")->Resize(kRows, kCols);
+    data->SetValues(makeTable());
+    styleTable(sheet, data);
+    auto rule = sheet->Range("C1")->Resize(kRows, 1)->Validation();
+    rule->Add(host::xl::ValidateTextLength, host::xl::ValidAlertWarning, host::xl::LessEqual, 50);
+    sheet->Protect("w58w");
+    char dir[] = "/tmp/dalvera-bench-XXXXXX";
+    std::string path = std::string(mkdtemp(dir)) + "/table.xlsx";
+    for (auto _ : state) book->SaveAs(path, host::xl::OpenXMLWorkbook);
+    std::remove(path.c_str());
+    rmdir(dir);
+    state.counters["cells"] = kRows * kCols;
+}
+BENCHMARK(BM_SaveXlsx)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

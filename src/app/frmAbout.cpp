@@ -7,15 +7,7 @@
 
 namespace dalvera {
 
-namespace {
-host::FormControl makeControl(const char* name, host::ControlKind kind, int left, int top, int w, int h) {
-    host::FormControl c;
-    c.name = name;
-    c.kind = kind;
-    c.left = left, c.top = top, c.width = w, c.height = h;
-    return c;
-}
-}  // namespace
+using host::makeControl;
 
 frmAbout::frmAbout() {
     width = 320;

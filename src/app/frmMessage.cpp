@@ -9,29 +9,16 @@ namespace dalvera {
 frmMessage::frmMessage() {
     width = 330;
     height = 170;
-    host::FormControl text;
-    text.name = "lblText";
-    text.kind = host::ControlKind::Label;
-    text.left = 12, text.top = 12, text.width = 300, text.height = 80;
-    controls.push_back(text);
-    host::FormControl line;
-    line.name = "Line1";
-    line.kind = host::ControlKind::Frame;
-    line.left = 12, line.top = 98, line.width = 300, line.height = 1;
-    controls.push_back(line);
-    host::FormControl check;
-    check.name = "chkDontShowAgain";
-    check.kind = host::ControlKind::CheckBox;
+    using host::ControlKind;
+    controls.push_back(host::makeControl("lblText", ControlKind::Label, 12, 12, 300, 80));
+    controls.push_back(host::makeControl("Line1", ControlKind::Frame, 12, 98, 300, 1));
+    auto check = host::makeControl("chkDontShowAgain", ControlKind::CheckBox, 12, 108, 210, 18);
     check.value = Variant(false);
-    check.left = 12, check.top = 108, check.width = 210, check.height = 18;
     controls.push_back(check);
-    host::FormControl ok;
-    ok.name = "cmdOK";
-    ok.kind = host::ControlKind::CommandButton;
+    auto ok = host::makeControl("cmdOK", ControlKind::CommandButton, 236, 106, 76, 24);
     ok.caption = "&OK";
     ok.isDefault = true;
     ok.isCancel = true;
-    ok.left = 236, ok.top = 106, ok.width = 76, ok.height = 24;
     controls.push_back(ok);
 }
 

@@ -27,6 +27,16 @@ struct FormControl {
     long backColor = -1;     // -1: the front end's default
 };
 
+// A control at its place, in points; a text box starts with an empty text.
+inline FormControl makeControl(const std::string& name, ControlKind kind, int left, int top, int width, int height) {
+    FormControl c;
+    c.name = name;
+    c.kind = kind;
+    c.left = left, c.top = top, c.width = width, c.height = height;
+    if (kind == ControlKind::TextBox) c.value = Variant(std::string());
+    return c;
+}
+
 class Form {
 public:
     virtual ~Form() = default;

@@ -398,6 +398,12 @@ constexpr MessageText kMessages[] = {
      "Please close all Excel instances and then reopen Excel.",
      "{product} ondersteunt niet dat meerdere Excel-instanties tegelijkertijd geopend zijn.\r"
      "Sluit alle geopende Excel programma's en heropen Excel."},
+    {217, "SQLite databases", "SQLite-databases"},
+    {218,
+     "{product} cannot open MS SQL Server databases yet.\r"
+     "Use the variant for database files instead.",
+     "{product} kan nog geen MS SQL Server-databases openen.\r"
+     "Gebruik de variant voor databasebestanden."},
 };
 
 constexpr CaptionText kCaptions[] = {

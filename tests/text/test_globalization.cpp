@@ -267,7 +267,7 @@ TEST_F(Globalization, EmbeddedErrorTextKeepsItsAmpersands) {
 // --- numbers without a template ------------------------------------------------
 
 TEST_F(Globalization, NumberWithoutTemplateRaises668) {
-    for (int16_t n : {0, 28, 38, 121, 217, -1, 32767}) {
+    for (int16_t n : {0, 28, 38, 121, 999, -1, 32767}) {
         try {
             GetMessage(n);
             ADD_FAILURE() << n << " returned a text";
@@ -335,7 +335,7 @@ TEST_F(Globalization, EveryListedNumberHasBothLanguages) {
         71,  72,  73,  74,  75,  76,  77,  78,  79,  86,  87,  88,  90,  96,  97,  98,  99,  100, 107,
         108, 109, 110, 111, 112, 113, 114, 115, 116, 122, 123, 124, 125, 126, 127, 128, 133, 134, 135,
         136, 138, 153, 175, 176, 177, 178, 179, 182, 183, 184, 185, 186, 187, 188, 189, 190, 194, 197,
-        198, 199, 200, 201, 205, 206, 207, 208, 211, 212, 213, 214, 215, 216};
+        198, 199, 200, 201, 205, 206, 207, 208, 211, 212, 213, 214, 215, 216, 217, 218};
     std::vector<int> inTable;
     for (const MessageText& m : MessageTable()) inTable.push_back(m.number);
     EXPECT_EQ(inTable, numbers);

@@ -1,0 +1,124 @@
+#include "data/clsDS.h"
+
+#include "app/clsAux.h"
+#include "host/Platform.h"
+#include "text/modGlobalization.h"
+
+namespace dalvera {
+
+namespace ado = host::ado;
+
+void raiseDatabaseError(const Error& e) {
+    CurrentErrorScope current(e);
+    throw Error(err::Database, GetMessage(1), e.source());
+}
+
+clsDS::~clsDS() {
+    tableNames_.Clear();
+    queryNames_.Clear();
+    ClearQueries();
+}
+
+int clsDS::GetDataTypeGroup(int32_t lTypeADO) {
+    switch (lTypeADO) {
+    case 11: return 0;
+    case 2: case 3: case 4: case 5: case 6: case 14: case 16: case 17: case 18: case 19: case 20: case 21: case 131:
+        return 1;
+    case 7: case 64: case 133: case 134: case 135: return 2;
+    default: return 3;
+    }
+}
+
+bool clsDS::IsConnectionOpen() {
+    if (!Connection) return false;
+    if (Connection->State() == ado::state::Open) return true;
+    CloseAdoConnection();
+    return false;
+}
+
+void clsDS::CloseAdoConnection() {
+    if (!Connection) return;
+    if (Connection->State() != ado::state::Closed) Connection->Close();
+    Connection.reset();
+}
+
+void clsDS::CloseDaoDatabase(std::shared_ptr<host::dao::Database>& database) {
+    if (!database) return;
+    database->Close();
+    database.reset();
+}
+
+std::shared_ptr<ado::Recordset> clsDS::OpenRecordset(IDS& source, const std::string& sSQL, bool CloseConnection) {
+    try {
+        if (!IsConnectionOpen()) source.ConnectADO();
+        auto recordset = Connection->Execute(sSQL);
+        if (CloseConnection) {
+            recordset->ActiveConnection(nullptr);
+            CloseAdoConnection();
+        }
+        return recordset;
+    } catch (const Error& e) {
+        if (e.number() == err::Database) throw;
+        raiseDatabaseError(e);
+    }
+}
+
+int32_t clsDS::ExecuteStatement(IDS& source, const std::string& sSQL) {
+    try {
+        if (!IsConnectionOpen()) source.ConnectADO();
+        long affected = 0;
+        auto result = Connection->Execute(sSQL, affected);
+        if (result && result->State() != ado::state::Closed) result->Close();
+        return static_cast<int32_t>(affected);
+    } catch (const Error& e) {
+        raiseDatabaseError(e);
+    }
+}
+
+void clsDS::CloseRecordsetObject(std::shared_ptr<ado::Recordset>& recordset) {
+    if (!recordset) return;
+    if (recordset->State() != ado::state::Closed) recordset->Close();
+    recordset.reset();
+}
+
+std::shared_ptr<ado::Command> clsDS::NewCommand() {
+    auto command = host::adoProvider().NewCommand();
+    command->ActiveConnection(Connection);
+    return command;
+}
+
+void clsDS::AddPromptedParameter(ado::Command& command, const clsParameter& parameter, int dbKind) {
+    try {
+        int32_t direction = parameter.Direction();
+        if (direction != ado::direction::Input && direction != ado::direction::InputOutput) return;
+        int group = GetDataTypeGroup(parameter.ParameterType());
+        std::string prompt = std::string(direction == ado::direction::Input ? "Input" : "Input/Output") +
+                             " parameter: " + parameter.Name() + "\r";
+        std::string skipHint = dbKind == 1 ? "\r\r" + GetMessage(54) : std::string();
+        int inputType = 2;
+        switch (group) {
+        case 0: prompt += GetMessage(55); inputType = 4; break;
+        case 1: prompt += GetMessage(109) + skipHint; inputType = 1; break;
+        case 2: prompt += GetMessage(112) + skipHint; break;
+        default: prompt += GetMessage(114) + skipHint; break;
+        }
+        Variant reply = host::ui().ApplicationInputBox(prompt, GetProductName(), Variant::missing(), inputType);
+        std::string answer = reply.isBoolean() ? (reply.toBool() ? "True" : "False") : reply.text();
+        std::string lower = lowerAscii(answer);
+        // The box answers Cancel with False; for a Boolean parameter False is a value.
+        bool cancelled = group != 0 && (lower == "false" || lower == "onwaar");
+        if (cancelled) {
+            if (dbKind == 0) raise(err::Cancelled, "", "clsDS");
+            return;
+        }
+        auto created = command.CreateParameter(parameter.Name(), parameter.ParameterType(), direction,
+                                               static_cast<long>(answer.size()), Variant::longValue(0));
+        command.Parameters().Append(created);
+        command.Parameters().Item(parameter.Name())->Value(Variant(answer));
+    } catch (const Error& e) {
+        if (e.number() == err::Cancelled) throw;
+        raiseDatabaseError(e);
+    }
+}
+
+}  // namespace dalvera

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -215,7 +216,30 @@ public:
     }
 
 private:
+    // Styles that look the same in the file share one library format: the library
+    // keeps its lookup result only on the first of a set of equal formats, so a
+    // duplicate would be looked up again for every cell written with it.
+    static std::string key(const CellStyle& s, const char* dateCode) {
+        std::string k = dateCode ? std::string("d:") + dateCode : "n:" + s.numberFormat;
+        k += '|' + std::to_string(s.fill ? static_cast<long long>(*s.fill) : -1);
+        k += '|' + std::to_string(s.fontColor ? static_cast<long long>(*s.fontColor) : -1);
+        k += '|' + std::to_string(s.fontSize) + '|' + std::to_string(s.horizontalAlignment);
+        k += s.bold ? 'B' : '-';
+        k += s.borderLeft ? 'L' : '-';
+        k += s.borderRight ? 'R' : '-';
+        k += s.borderTop ? 'T' : '-';
+        k += s.borderBottom ? 'O' : '-';
+        k += s.locked ? 'K' : '-';
+        return k;
+    }
+
     lxw_format* make(const CellStyle& s, const char* dateCode) {
+        lxw_format*& shared = byKey_[key(s, dateCode)];
+        if (!shared) shared = build(s, dateCode);
+        return shared;
+    }
+
+    lxw_format* build(const CellStyle& s, const char* dateCode) {
         lxw_format* f = workbook_add_format(wb_);
         if (!f) refuse("Out of memory while building the cell styles.");
         if (dateCode) format_set_num_format(f, dateCode);
@@ -246,6 +270,7 @@ private:
     const std::vector<CellStyle>& styles_;
     std::vector<lxw_format*> formats_;
     std::vector<std::array<lxw_format*, 3>> dateTwins_;  // [style + 1][time, date, date and time]
+    std::unordered_map<std::string, lxw_format*> byKey_;
 };
 
 // ---------------------------------------------------------------- cells

@@ -13,8 +13,8 @@
 #include "platform/jet/sql/JetSql.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Error.h"
-#include "runtime/Like.h"
 #include "runtime/Text.h"
+#include "runtime/Like.h"
 
 namespace dalvera::jet {
 
@@ -483,22 +483,7 @@ void fnChr(sqlite3_context* c, int, sqlite3_value** argv) {
     long long code = longOf(argv[0]);
     if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) invalidArgument();
     std::string out;
-    auto cp = static_cast<unsigned long>(code);
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    appendUtf8(out, static_cast<uint32_t>(code));
     resultText(c, out);
 }
 

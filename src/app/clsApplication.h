@@ -8,6 +8,7 @@
 
 #include "app/clsAux.h"
 #include "app/clsExcel.h"
+#include "host/Ado.h"
 #include "host/Excel.h"
 
 namespace dalvera {
@@ -77,6 +78,13 @@ public:
     // The workbook and sheet commands follow the active workbook and sheet.
     void UpdateCommandStates();
     bool HasTableSheet() const;
+
+    // Database rows on a sheet: the header of field names at (row, column), the
+    // records below it; returns the header and data range.
+    host::RangePtr ShowRecordset(const host::WorksheetPtr& sheet, host::ado::Recordset& recordset, long row,
+                                 int16_t column);
+    static VariantArray2D GetFieldNames(const host::ado::Recordset& recordset);
+    static void RoundRangeValues(const host::RangePtr& range, int digits);
 
 private:
     std::shared_ptr<IDS> dataSource_;

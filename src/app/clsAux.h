@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/Ado.h"
 #include "host/Excel.h"
 #include "runtime/Variant.h"
 
@@ -86,6 +87,11 @@ public:
     // Writes every display default, then every switch as "True".
     void ApplyDefaultSettings();
     void RestoreUserMessages();
+
+    // Copies a list record set onto the list sheet at (startRow, column) and
+    // names its values; returns the range written.
+    host::RangePtr WriteList(const host::WorksheetPtr& listSheet, host::ado::Recordset& recordSet,
+                             const std::string& name, long startRow, int16_t column);
 
     // Helpers.
     static std::string ProtectionPassword() { return "w58w"; }

@@ -2,11 +2,17 @@
 
 #include "app/clsApplication.h"
 #include "app/clsAux.h"
+#include "data/IDS.h"
+#include "data/ITable.h"
 #include "entry/Globals.h"
+#include "menus/ICB.h"
 #include "runtime/Error.h"
+#include "sheet/clsMatrix.h"
 #include "text/modGlobalization.h"
 
 namespace dalvera {
+
+namespace xl = host::xl;
 
 namespace {
 [[noreturn]] void notYet(const char* what) {
@@ -19,7 +25,240 @@ std::string ColumnLetter(long column) {
     for (; column > 0; column = (column - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
     return letters;
 }
+
+// At most `limit` characters, never cutting a character of several bytes in two.
+std::string leftChars(const std::string& text, size_t limit) {
+    size_t count = 0, i = 0;
+    while (i < text.size() && count < limit) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+        i += len;
+        ++count;
+    }
+    return text.substr(0, std::min(i, text.size()));
+}
+
+// The characters a sheet name cannot hold become "_", so that any table can be shown.
+std::string sheetNameOf(const std::string& text) {
+    std::string name = leftChars(text, 31);
+    for (char& c : name)
+        if (c == ':' || c == '\\' || c == '/' || c == '?' || c == '*' || c == '[' || c == ']') c = '_';
+    return name;
+}
+
+host::ProtectOptions sheetProtection() {
+    host::ProtectOptions options;
+    options.allowFormattingColumns = true;
+    options.allowFiltering = true;
+    return options;
+}
 }  // namespace
+
+clsForm::clsForm() : rowChanged_(1), loadedKeys_(1) {}
+
+clsForm::~clsForm() { Clear(); }
+
+void clsForm::Clear() {
+    rowChanged_.assign(1, std::string());
+    loadedKeys_.assign(1, KeyValues());
+    matrix_.reset();
+    filters_.Clear();
+}
+
+long clsForm::RowCount() const { return matrix_ ? matrix_->RowCount() : 0; }
+
+bool clsForm::HasChanges() const {
+    for (const auto& flag : rowChanged_)
+        if (flag.find('1') != std::string::npos) return true;
+    return false;
+}
+
+bool clsForm::TableHasPrimaryKeyInfo() const {
+    return matrix_ != nullptr && goApplication && goApplication->DataSource() != nullptr;
+}
+
+bool clsForm::TableHasPrimaryKey() const {
+    return TableHasPrimaryKeyInfo() && goApplication->DataSource()->Table().HasPrimaryKey();
+}
+
+std::vector<ColumnProperty> clsForm::ColumnLayout() const {
+    std::vector<ColumnProperty> layout;
+    if (!matrix_) return layout;
+    for (long i = 0; i < matrix_->FieldCount(); ++i) {
+        const clsField& f = matrix_->Field(i);
+        layout.push_back({f.ColumnHidden(), f.ColumnWidth()});
+    }
+    return layout;
+}
+
+void clsForm::ShowTable(const std::string& tableName, int index) {
+    auto& app = HostApp();
+    clsApplication& controller = *goApplication;
+    clsAux& aux = controller.Aux();
+    std::shared_ptr<IDS> ds = controller.DataSource();
+    bool isNew = true;
+    bool cleared = false;
+    try {
+        if (!ds) raise(91, "Object variable or With block variable not set", "clsForm");
+        const bool filterSetting = aux.IsSettingOn(setting::DisplayFilter);
+        std::string selection;
+        if (!tableName.empty() && matrix_) {
+            tableName_ = tableName;
+            isNew = false;
+            if (auto current = app.Selection()) selection = current->Address();
+            if (filterSetting) SaveFilter();
+        } else {
+            std::string picked, shownAs;
+            if (index < 1 && tableName.empty()) {
+                host::ControlPtr control = app.CommandBars().ActionControl();
+                if (!control) raise(91, "Object variable or With block variable not set", "clsForm");
+                picked = control->Parameter();
+                shownAs = control->Caption();
+            } else if (!tableName.empty()) {
+                picked = shownAs = tableName;  // nothing shown yet: build the columns afresh
+            } else {
+                picked = ds->TableNames().Item(index);
+                shownAs = picked;
+            }
+            if (HasChanges() &&
+                ShowMessage(GetMessage(20, Variant(shownAs)), host::mb::YesNo | host::mb::Question) == host::answer::No)
+                return;
+            tableName_ = picked;
+        }
+        UnprotectSheet();
+        ClearSheet();
+        cleared = true;
+        aux.ApplyFreezeTopRow(sheet_);
+        if (isNew) {
+            matrix_.reset();
+            rowChanged_.assign(1, std::string());
+            loadedKeys_.assign(1, KeyValues());
+            matrix_ = std::make_unique<clsMatrix>(listSheet_);
+            ds->Table().Initialize();
+        }
+        LoadData(isNew, "SELECT * FROM " + QuoteTableName(tableName_));
+        FormatSheet(false, isNew, selection);
+        if (!isNew && filterSetting) RestoreFilter();
+        sheet_->SetName(sheetNameOf(tableName_ + " " + GetMessage(8)));
+        controller.UpdateCommandStates();
+        aux.EnableControl(controller.MenuBar(), tag::RowUpdate, false);
+        aux.EnableControl(controller.CommandBar(), tag::RowUpdate, false);
+        app.OnKey("{F7}", Variant(""));
+    } catch (const Error& e) {
+        // A grid that was half built for a new table is no table to act on;
+        // a failure before the sheet was cleared leaves the shown table as it was.
+        if (isNew && cleared) Clear();
+        handleShowError(e);
+    }
+    if (ds) {
+        try {
+            ds->DisconnectADO();
+            ds->DisconnectDAO();
+        } catch (const Error&) {
+            // The sheet is protected again whatever the connection does.
+        }
+    }
+    if (sheet_) ProtectSheet();
+}
+
+void clsForm::handleShowError(const Error& e) {
+    CurrentErrorScope current(e);
+    auto& app = HostApp();
+    try {
+        app.SetScreenUpdating(true);
+        if (sheet_) {
+            sheet_->Activate();
+            sheet_->SetName(GetProductName());
+        }
+    } catch (const Error&) {
+        // The message below matters more than the sheet's name.
+    }
+    clsAux& aux = goApplication->Aux();
+    switch (e.number()) {
+    case err::InvalidCall: ShowMessage(GetMessage(216), host::mb::Exclamation); break;
+    case err::Cancelled: break;
+    case err::Information: ShowMessage(e.description(), host::mb::Information); break;
+    case err::Exclamation: ShowMessage(e.description(), host::mb::Exclamation); break;
+    case err::Critical: ShowMessage(e.description(), host::mb::Critical); break;
+    case err::ClearSheet:
+        try {
+            ClearSheet();
+        } catch (const Error&) {
+        }
+        ShowMessage(e.description(), host::mb::Exclamation);
+        break;
+    case err::Database: ShowMessage(aux.CleanOdbcMessage(e.description()), host::mb::Information); break;
+    case 3024: ShowMessage(GetMessage(215, Variant(tableName_), Variant(e.description())), host::mb::Information); break;
+    case 3265: ShowMessage(GetMessage(214, Variant(tableName_)), host::mb::Information); break;
+    default: ShowMessage(GetMessage(2), host::mb::Critical); break;
+    }
+    try {
+        aux.EnableSheetCommands(goApplication->MenuBar(), false);
+        aux.EnableSheetCommands(goApplication->CommandBar(), false);
+    } catch (const Error&) {
+    }
+}
+
+void clsForm::LoadData(bool isNew, const std::string& sql) {
+    std::shared_ptr<host::ado::Recordset> rs = matrix_->Load(sheet_, sql, isNew);
+    auto ds = goApplication->DataSource();
+    try {
+        if (goApplication->Aux().IsSettingOn(setting::DisplayFilter)) matrix_->DataRange()->AutoFilter();
+        loadedKeys_.clear();
+        const long rows = matrix_->RowCount();
+        if (rows > 0) {
+            rowChanged_.assign(static_cast<size_t>(rows), std::string());
+            loadedKeys_.assign(static_cast<size_t>(rows), KeyValues());
+            Collection<std::string>& keys = ds->Table().PrimaryKeys();
+            const long keyCount = std::min(keys.Count(), 255L);
+            std::vector<std::shared_ptr<host::ado::Field>> keyFields;
+            for (long k = 1; k <= keyCount; ++k) keyFields.push_back(rs->Fields().Item(keys.Item(k)));
+            rs->MoveFirst();
+            for (long i = 0; i < rows && !rs->Eof(); ++i) {
+                KeyValues& row = loadedKeys_[static_cast<size_t>(i)];
+                for (long k = 1; k <= keyCount; ++k)
+                    row.Add(keyFields[static_cast<size_t>(k - 1)]->Value().text(), keys.Item(k));
+                rs->MoveNext();
+            }
+        } else {
+            rowChanged_.assign(1, std::string());
+            loadedKeys_.assign(1, KeyValues());
+        }
+    } catch (...) {
+        ds->CloseRecordSet(rs);
+        throw;
+    }
+    ds->CloseRecordSet(rs);
+}
+
+void clsForm::FormatSheet(bool settingsOnly, bool isNew, const std::string& selectionAddress) {
+    clsAux& aux = goApplication->Aux();
+    host::RangePtr data = matrix_->DataRange();
+    if (goApplication->DataSource()->Table().HasPrimaryKey()) {
+        ApplyEditability(data, false);
+        aux.FormatDataRange(data);
+        if (!settingsOnly) {
+            sheet_->SetEnableSelection(xl::UnlockedCells);
+            FinalizeAllColumns();
+            if (isNew || selectionAddress.empty()) {
+                SelectFirstEditableCell(data);
+            } else {
+                sheet_->Activate();
+                host::RangePtr selection = sheet_->Range(selectionAddress);
+                selection->Select();
+                ScrollIntoView(selection->Cells(1, 1));
+            }
+        }
+        ApplyFieldComments();
+    } else {
+        aux.FormatDataRange(data);
+        if (!settingsOnly) {
+            sheet_->SetEnableSelection(xl::NoRestrictions);
+            aux.ShowOptionalMessage(setting::ShowNoPrimaryKey, GetMessage(72, Variant(tableName_)));
+        }
+        ApplyFieldComments();
+    }
+}
 
 void clsForm::ClearSheet() {
     auto& app = HostApp();
@@ -40,7 +279,7 @@ void clsForm::ClearSheet() {
     window->SetScrollColumn(1);
     window->SetScrollRow(1);
     app.SetMoveAfterReturn(true);
-    app.SetMoveAfterReturnDirection(host::xl::ToRight);
+    app.SetMoveAfterReturnDirection(xl::ToRight);
     try {
         app.CommandBars().Item("Task Pane")->SetVisible(false);
     } catch (const Error&) {
@@ -48,11 +287,156 @@ void clsForm::ClearSheet() {
     }
 }
 
-void clsForm::ShowTable(const std::string&, int) { notYet("ShowTable"); }
+void clsForm::UnprotectSheet() {
+    auto& app = HostApp();
+    sheet_->Parent()->Unprotect(clsAux::ProtectionPassword());
+    sheet_->Unprotect(clsAux::ProtectionPassword());
+    app.SetScreenUpdating(false);
+    app.SetEnableEvents(false);
+    app.SetCalculation(xl::CalculationManual);
+    app.SetStatusBar(Variant(GetMessage(5)));
+}
+
+void clsForm::ProtectSheet() {
+    auto& app = HostApp();
+    sheet_->Protect(clsAux::ProtectionPassword(), sheetProtection());
+    sheet_->Parent()->Protect(clsAux::ProtectionPassword());
+    app.SetCalculation(xl::CalculationAutomatic);
+    app.SetEnableEvents(true);
+    app.SetScreenUpdating(true);
+    app.SetStatusBar(Variant(GetMessage(6)));
+}
+
+void clsForm::ApplyEditability(const host::RangePtr& range, bool newRowOnly) {
+    SetRangeEditable(range, true);
+    for (long i = 0; i < matrix_->FieldCount(); ++i) {
+        const clsField& field = matrix_->Field(i);
+        if (!field.ReadOnly()) continue;
+        if (newRowOnly) {
+            SetRangeEditable(field.Cell()->Offset(matrix_->RowCount(), 0), false);
+        } else if (auto cells = HostApp().Intersect(field.Cell()->EntireColumn(), matrix_->DataRange())) {
+            SetRangeEditable(cells, false);
+        }
+    }
+}
+
+void clsForm::SetRangeEditable(const host::RangePtr& range, bool editable) {
+    clsAux& aux = goApplication->Aux();
+    range->SetLocked(!editable);
+    range->Interior()->SetColor(aux.SettingColor(editable ? setting::ColorMatrixBack : setting::ColorMatrixBackReadOnly));
+    range->Font()->SetColor(aux.SettingColor(editable ? setting::ColorMatrixFront : setting::ColorMatrixFrontReadOnly));
+}
+
+void clsForm::FinalizeAllColumns() {
+    if (matrix_->RowCount() <= 0) return;
+    for (long i = 0; i < matrix_->FieldCount(); ++i) matrix_->FinalizeColumnData(false, matrix_->Field(i));
+}
+
+void clsForm::ApplyFieldComments() {
+    const bool show = goApplication->Aux().IsSettingOn(setting::DisplayFieldDescription);
+    for (long i = 0; i < matrix_->FieldCount(); ++i) {
+        const clsField& field = matrix_->Field(i);
+        host::RangePtr header = field.Cell();
+        if (auto comment = header->Comment()) comment->Delete();
+        if (show && !field.Description().empty()) AddFieldComment(header, field.Description());
+    }
+}
+
+void clsForm::AddFieldComment(const host::RangePtr& cell, const std::string& text) {
+    host::CommentPtr comment = cell->AddComment(text);
+    auto shape = comment->Shape();
+    shape->ScaleWidth(1.6);
+    shape->ScaleHeight(0.7);
+    shape->SetTextColorIndex(11);
+    shape->SetTextSize(10);
+    shape->SetFillSchemeColor(9);
+    shape->SetLineColor(0xFFFFFF);
+    shape->SetShadow(false);
+}
+
+void clsForm::SelectFirstEditableCell(const host::RangePtr& range) {
+    // Whole locked rows are passed over at once; the order stays cell by cell.
+    for (long r = 1; r <= range->RowsCount(); ++r) {
+        host::RangePtr row = range->Rows(r);
+        Variant locked = row->Locked();
+        if (!locked.isNull() && locked.toBool()) continue;
+        for (long c = 1; c <= row->ColumnsCount(); ++c) {
+            host::RangePtr cell = row->Cells(1, c);
+            if (cell->Locked().toBool()) continue;
+            cell->Worksheet()->Activate();
+            cell->Select();
+            ScrollIntoView(cell);
+            return;
+        }
+    }
+}
+
+void clsForm::ScrollIntoView(const host::RangePtr& cell) {
+    auto window = HostApp().ActiveWindow();
+    if (cell->Row() > 20) {
+        window->SetScrollRow(cell->Row());
+        window->SmallScroll(0, 10);
+    }
+    if (cell->Column() > 10) {
+        window->SetScrollColumn(cell->Column());
+        window->SmallScroll(0, 0, 0, 5);
+    }
+}
+
+void clsForm::SaveFilter() {
+    filters_.Clear();
+    if (!sheet_->AutoFilterMode() || !sheet_->FilterMode()) return;
+    auto autoFilter = sheet_->AutoFilter();
+    if (!autoFilter) return;
+    auto hostFilters = autoFilter->Filters();
+    for (long i = 1; i <= hostFilters->Count(); ++i) {
+        auto hostFilter = hostFilters->Item(i);
+        auto filter = std::make_shared<clsFilter>();
+        if (!hostFilter->On()) {
+            filter->Init(static_cast<int16_t>(i), false, "", 0, "");
+        } else {
+            std::string second;
+            try {
+                second = hostFilter->Criteria2().text();
+            } catch (const Error&) {
+                // The host raises when the filter has one criterion only.
+            }
+            filter->Init(static_cast<int16_t>(i), true, hostFilter->Criteria1().text(), hostFilter->Operator(), second);
+        }
+        filters_.Add(filter, std::to_string(i));
+    }
+}
+
+void clsForm::RestoreFilter() {
+    for (long i = 1; i <= filters_.Count(); ++i) {
+        const clsFilter& f = *filters_.Item(i);
+        if (!f.IsActive()) continue;
+        if (!f.Criteria2().empty())
+            matrix_->DataRange()->AutoFilter(f.ColumnIndex(), Variant(f.Criteria1()), f.FilterOperator(),
+                                             Variant(f.Criteria2()));
+        else
+            matrix_->DataRange()->AutoFilter(f.ColumnIndex(), Variant(f.Criteria1()));
+    }
+}
+
+void clsForm::PrepareForSave() {
+    try {
+        HostApp().SetScreenUpdating(false);
+        sheet_->Parent()->Unprotect(clsAux::ProtectionPassword());
+        sheet_->Unprotect(clsAux::ProtectionPassword());
+        sheet_->Cells()->Interior()->SetColorIndex(xl::ColorIndexNone);
+        sheet_->Cells()->Font()->SetColorIndex(0);
+        if (matrix_ && matrix_->DataRange()) goApplication->Aux().FormatTitleRow(matrix_->DataRange());
+    } catch (const Error& e) {
+        raise(e.number(), e.description(), "clsForm.PrepareForSave");
+    }
+}
+
+void clsForm::CloseWorkbook() { sheet_->Parent()->Close(Variant(false)); }
+
 void clsForm::AddRow() { notYet("AddRow"); }
 void clsForm::WriteData() { notYet("WriteData"); }
 void clsForm::DeleteRows() { notYet("DeleteRows"); }
 void clsForm::Refresh() { notYet("Refresh"); }
-void clsForm::CloseWorkbook() { notYet("CloseWorkbook"); }
 
 }  // namespace dalvera

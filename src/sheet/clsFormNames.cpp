@@ -1,0 +1,84 @@
+#include "sheet/clsFormNames.h"
+
+#include "app/clsApplication.h"
+#include "app/clsAux.h"
+#include "data/IDS.h"
+#include "data/clsRelation.h"
+#include "entry/Globals.h"
+#include "runtime/Error.h"
+#include "sheet/clsMatrix.h"
+#include "text/modGlobalization.h"
+
+namespace dalvera {
+
+namespace {
+constexpr const char* kListPrefix = "lst_";
+}
+
+clsFormNames::clsFormNames(host::WorksheetPtr listSheet) : listSheet_(std::move(listSheet)) { Reset(); }
+
+void clsFormNames::Reset() {
+    try {
+        listCount_ = 0;
+        auto names = listSheet_->Parent()->Names();
+        for (long i = names->Count(); i >= 1; --i) {
+            auto name = names->Item(i);
+            if (name->NameText().substr(0, 4) == kListPrefix) name->Delete();
+        }
+        host::RangePtr columns = listSheet_->Columns("A:B");
+        columns->Clear();
+        columns->SetColumnWidth(20);
+        WriteListCaption(listSheet_->Range("A1"), "Sources:");
+        WriteListCaption(listSheet_->Range("B1"), "Lists:");
+        listSheet_->Range("B2")->SetValue(Variant("Value"));
+        listSheet_->Range("B3")->SetValue(Variant(true));
+        listSheet_->Range("B4")->SetValue(Variant(false));
+        listSheet_->Range("A2")->SetValue(Variant("Boolean:"));
+        FormatList(listSheet_->Range("B2:B4"));
+        listSheet_->Parent()->Names()->AddR1C1("lst_Boolean", "=" + listSheet_->Name() + "!R3C2:R4C2");
+    } catch (const Error& e) {
+        if (e.number() == err::HostRefusal) raise(err::Information, GetMessage(216), e.source());
+        throw;
+    }
+}
+
+std::string clsFormNames::CreateRelationList(const clsRelation& relation) {
+    ++listCount_;
+    const std::string name = kListPrefix + std::to_string(listCount_);
+    const long s = listSheet_->Range("B1")->End(host::xl::Down)->Row() + 1;
+    auto ds = goApplication->DataSource();
+    const std::string sql = "SELECT DISTINCT [" + relation.RelatedField() + "] FROM " +
+                            QuoteTableName(relation.RelatedTable()) + " ORDER BY [" + relation.RelatedField() + "]";
+    auto rs = ds->GetRecordSet(sql, false);
+    try {
+        const long rows = listSheet_->Rows()->RowsCount();
+        if (rows < s + rs->RecordCount())
+            raise(err::Critical, GetMessage(96, Variant(rows)), "clsFormNames");
+        listSheet_->Cells(s, 1)->SetValue(Variant(relation.RelatedTable() + ":"));
+        listSheet_->Columns(1)->AutoFit();
+        host::RangePtr written = goApplication->Aux().WriteList(listSheet_, *rs, name, s, 2);
+        FormatList(written);
+    } catch (...) {
+        ds->CloseRecordSet(rs);
+        throw;
+    }
+    ds->CloseRecordSet(rs);
+    return name;
+}
+
+void clsFormNames::FormatList(const host::RangePtr& range) {
+    range->Cells(1, 1)->Font()->SetBold(true);
+    range->Interior()->SetColorIndex(36);
+    range->Rows(1)->Interior()->SetColorIndex(35);
+    goApplication->Aux().DrawGridLines(range);
+    range->EntireColumn()->AutoFit();
+}
+
+void clsFormNames::WriteListCaption(const host::RangePtr& cell, const std::string& text) {
+    cell->SetValue(Variant(text));
+    cell->BorderAround(host::xl::Continuous);
+    cell->Interior()->SetColorIndex(15);
+    cell->Font()->SetBold(true);
+}
+
+}  // namespace dalvera

@@ -1,0 +1,490 @@
+#include "gui/app/MainWindow.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "addin/Session.h"
+#include "gui/app/CommandSurface.h"
+#include "gui/app/SheetGrid.h"
+#include "platform/sheets/commandbars/CommandBarSet.h"
+#include "runtime/Error.h"
+
+namespace dalvera::gui {
+
+using platform::WorkbookImpl;
+using platform::WorksheetImpl;
+
+// ---- options
+
+bool AppOptions::parse(const QStringList& args, AppOptions& out, QString& error) {
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString& v) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        QString v;
+        if (a == "-h" || a == "--help") {
+            out.help = true;
+        } else if (a == "--variant") {
+            if (!value(v)) return false;
+            bool ok = false;
+            int n = v.toInt(&ok);
+            if (!ok || (n != 11 && n != 12 && n != 21 && n != 22)) {
+                error = "--variant takes 11, 12, 21 or 22";
+                return false;
+            }
+            out.variant = n;
+        } else if (a == "--host-version") {
+            if (!value(v)) return false;
+            bool ok = false;
+            v.toDouble(&ok);
+            if (!ok) {
+                error = "--host-version takes a version number such as 16.0";
+                return false;
+            }
+            out.hostVersion = v.contains('.') ? v.toStdString() : (v + ".0").toStdString();
+        } else if (a == "--lang") {
+            if (!value(v)) return false;
+            if (v == "en") out.countryCode = 1;
+            else if (v == "nl") out.countryCode = 31;
+            else {
+                error = "--lang takes en or nl";
+                return false;
+            }
+        } else if (a == "--database") {
+            if (!value(v)) return false;
+            out.database = QFileInfo(v).absoluteFilePath().toStdString();
+        } else if (a == "--screenshot") {
+            if (!value(v)) return false;
+            out.screenshot = v.toStdString();
+        } else if (a == "--actions") {
+            if (!value(v)) return false;
+            for (const auto& part : v.split(';', Qt::SkipEmptyParts)) out.actions << part.trimmed();
+        } else if (a == "--registry") {
+            if (!value(v)) return false;
+            out.registry = v.toStdString();
+        } else {
+            error = "unknown argument " + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString AppOptions::usage() {
+    return "Usage: dalvera [--variant 11|12|21|22] [--host-version V] [--lang en|nl]\n"
+           "               [--database FILE] [--registry FILE]\n"
+           "               [--screenshot FILE.png] [--actions \"click:Open database;click:Tables/Orders\"]\n"
+           "Actions: click:<captions separated by />, key:F7, select:B2, type:B2=text, sheet:<name>, filter:B=value\n";
+}
+
+std::string AppOptions::effectiveHostVersion() const {
+    if (!hostVersion.empty()) return hostVersion;
+    // The menu variants were made for the hosts that still had menus.
+    return variant % 10 == 1 ? "11.0" : "16.0";
+}
+
+std::string DesktopUserInterface::GetOpenFileName(const host::OpenFileRequest& request) {
+    if (database_.empty()) return QtUserInterface::GetOpenFileName(request);
+    host::OpenFileRequest preset = request;
+    preset.initialFolder = QFileInfo(QString::fromStdString(database_)).absolutePath().toStdString();
+    return QtUserInterface::GetOpenFileName(preset);
+}
+
+std::string onKeyName(int key, Qt::KeyboardModifiers modifiers) {
+    std::string base;
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F15) {
+        base = "{F" + std::to_string(key - Qt::Key_F1 + 1) + "}";
+    } else if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
+        // Plain letters are typing; only with Ctrl or Alt are they keys of their own.
+        if (!(modifiers & (Qt::ControlModifier | Qt::AltModifier))) return {};
+        base = std::string(1, static_cast<char>(key >= Qt::Key_A && key <= Qt::Key_Z ? key - Qt::Key_A + 'a' : key));
+    } else {
+        switch (key) {
+        case Qt::Key_Delete: base = "{DEL}"; break;
+        case Qt::Key_Insert: base = "{INSERT}"; break;
+        case Qt::Key_Home: base = "{HOME}"; break;
+        case Qt::Key_End: base = "{END}"; break;
+        case Qt::Key_PageUp: base = "{PGUP}"; break;
+        case Qt::Key_PageDown: base = "{PGDN}"; break;
+        case Qt::Key_Escape: base = "{ESC}"; break;
+        case Qt::Key_Return: base = "~"; break;
+        case Qt::Key_Enter: base = "{ENTER}"; break;
+        case Qt::Key_Tab: base = "{TAB}"; break;
+        case Qt::Key_Backspace: base = "{BS}"; break;
+        case Qt::Key_Up: base = "{UP}"; break;
+        case Qt::Key_Down: base = "{DOWN}"; break;
+        case Qt::Key_Left: base = "{LEFT}"; break;
+        case Qt::Key_Right: base = "{RIGHT}"; break;
+        default: return {};
+        }
+    }
+    std::string prefix;
+    if (modifiers & Qt::ShiftModifier) prefix += '+';
+    if (modifiers & Qt::ControlModifier) prefix += '^';
+    if (modifiers & Qt::AltModifier) prefix += '%';
+    return prefix + base;
+}
+
+// ---- the window
+
+MainWindow::MainWindow(Session& session, const AppOptions& options, QWidget* parent)
+    : QMainWindow(parent), session_(session), options_(options) {
+    setObjectName("mainWindow");
+    setWindowTitle("Dalvera");
+    auto& app = session_.app();
+    commands_ = std::make_unique<CommandSurface>(*this, app.CommandBars(), options_.variant % 10 == 2,
+                                                 [this](const host::ControlPtr& c) { runControl(c); });
+    if (auto* bars = dynamic_cast<platform::CommandBarSet*>(&app.CommandBars())) {
+        bars->setChangeHandler([this] { commandsChanged(); });
+        bars->setBuiltInHandler([this](long id) { runBuiltIn(id); });
+    }
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    grid_ = new SheetGrid(app, session_.user(), [this](const std::function<void()>& a) { guard(a); }, central);
+    layout->addWidget(grid_, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->setContentsMargins(0, 0, 0, 0);
+    books_ = new QComboBox(central);
+    books_->setObjectName("workbooks");
+    books_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    books_->hide();
+    bottom->addWidget(books_);
+    tabs_ = new QTabBar(central);
+    tabs_->setObjectName("sheetTabs");
+    tabs_->setShape(QTabBar::RoundedSouth);
+    tabs_->setExpanding(false);
+    tabs_->setDrawBase(false);
+    bottom->addWidget(tabs_);
+    bottom->addStretch(1);
+    layout->addLayout(bottom);
+    connect(books_, &QComboBox::activated, this, [this](int index) {
+        const QString name = books_->itemText(index);
+        for (const auto& b : session_.app().workbookList())
+            if (!b->closed() && !b->IsAddin() && QString::fromStdString(b->Name()) == name) {
+                host::WorkbookPtr book = b;
+                guard([&] { session_.user().activate(book); });
+                return;
+            }
+    });
+    setCentralWidget(central);
+    connect(tabs_, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index < 0) return;
+        auto book = std::dynamic_pointer_cast<WorkbookImpl>(shownWorkbook());
+        if (!book) return;
+        auto sheet = book->sheetById(tabs_->tabData(index).toUInt());
+        if (sheet) guard([&] { session_.user().activate(sheet); });
+    });
+
+    status_ = new QLabel(this);
+    status_->setObjectName("hostStatus");
+    statusBar()->addWidget(status_, 1);
+
+    commands_->rebuild();
+    timer_ = new QTimer(this);
+    connect(timer_, &QTimer::timeout, this, [this] { refresh(); });
+    timer_->start(100);
+    qApp->installEventFilter(this);
+    refresh();
+}
+
+MainWindow::~MainWindow() {
+    // An open cell editor loses its focus while the window goes; that must not
+    // count as an entry.
+    if (session_.user().editing()) session_.user().cancelEdit();
+    destroying_ = true;
+    timer_->stop();
+    qApp->removeEventFilter(this);
+    if (auto* bars = dynamic_cast<platform::CommandBarSet*>(&session_.app().CommandBars())) {
+        bars->setChangeHandler({});
+        bars->setBuiltInHandler({});
+    }
+    if (busyCursor_) QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::start() {
+    guard([this] { session_.openAddin(); });
+}
+
+void MainWindow::guard(const std::function<void()>& action) {
+    ++running_;
+    try {
+        action();
+    } catch (const Error& e) {
+        try {
+            session_.app().messageBox(e.description(), host::mb::OKOnly + host::mb::Critical);
+        } catch (const Error&) {
+        }
+    } catch (const std::exception& e) {
+        try {
+            session_.app().messageBox(e.what(), host::mb::OKOnly + host::mb::Critical);
+        } catch (const Error&) {
+        }
+    }
+    --running_;
+    if (running_ == 0 && !destroying_) {
+        // Drawn after the click that changed them has returned: its button may go.
+        if (barsDirty_) commandsChanged();
+        // An entry ends inside the view's commit of its editor; the view
+        // closes that editor itself once the commit returns.
+        if (grid_->editorOpen())
+            QTimer::singleShot(0, this, [this] { refresh(true); });
+        else
+            refresh(true);
+    }
+}
+
+void MainWindow::commandsChanged() {
+    barsDirty_ = true;
+    if (running_ > 0) return;
+    QTimer::singleShot(0, this, [this] {
+        if (!barsDirty_ || running_ > 0) return;
+        barsDirty_ = false;
+        commands_->rebuild();
+    });
+}
+
+void MainWindow::runBuiltIn(long id) {
+    // Runs inside the click's guard: what the host raises becomes its message.
+    auto& app = session_.app();
+    auto& user = session_.user();
+    auto book = shownWorkbook();
+    auto selection = grid_->selectedRange();
+    switch (id) {
+    case 18: app.Workbooks().Add(); break;  // New
+    case 3:  // Save
+        if (book) user.save(book);
+        break;
+    case 748:  // Save As
+        if (book) {
+            Variant name = app.GetSaveAsFilename(book->Name() + ".xlsx", {}, 1, {});
+            if (name.isString()) book->SaveAs(name.text());
+        }
+        break;
+    case 106:  // Close
+        if (book) user.close(book);
+        break;
+    case 752: QTimer::singleShot(0, this, [this] { close(); }); break;  // Exit
+    case 19: grid_->copy(); break;
+    case 22: grid_->paste(); break;
+    case 3125:  // Clear Contents
+        if (selection) user.clear(selection);
+        break;
+    case 113:  // Bold and Italic switch on what the first cell has
+    case 114:
+        if (selection) {
+            auto font = selection->Font();
+            Variant now = id == 113 ? font->Bold() : font->Italic();
+            bool on = !(now.isBoolean() && now.toBool());
+            if (id == 113) font->SetBold(on);
+            else font->SetItalic(on);
+        }
+        break;
+    default: break;  // the host's other commands have no rendering here
+    }
+}
+
+void MainWindow::runControl(const host::ControlPtr& control) {
+    guard([&] { session_.user().clickControl(control); });
+}
+
+host::WorkbookPtr MainWindow::shownWorkbook() {
+    auto& app = session_.app();
+    auto active = app.ActiveWorkbook();
+    if (active && !active->IsAddin()) return active;
+    // The add-in is never shown: the last workbook opened stands in for it.
+    auto& books = app.workbookList();
+    for (auto it = books.rbegin(); it != books.rend(); ++it)
+        if (!(*it)->closed() && !(*it)->IsAddin()) return *it;
+    return nullptr;
+}
+
+QString MainWindow::statusText() const {
+    auto& app = session_.app();
+    Variant s = app.StatusBar();
+    if (s.isBoolean() && !s.toBool()) {
+        const bool dutch = platform::entryLocale(app.countryCode()).dutch;
+        if (app.Ready()) return dutch ? "Gereed" : "Ready";
+        return dutch ? "Invoeren" : "Enter";
+    }
+    return QString::fromStdString(s.text());
+}
+
+void MainWindow::refresh(bool full) {
+    if (destroying_) return;
+    auto& app = session_.app();
+    const bool wait = app.Cursor() == host::xl::CursorWait;
+    if (wait != busyCursor_) {
+        busyCursor_ = wait;
+        if (wait) QApplication::setOverrideCursor(Qt::WaitCursor);
+        else QApplication::restoreOverrideCursor();
+    }
+    status_->setText(statusText());
+    // While a command runs the sheets may be half-way; and a host that does not
+    // update its screen shows the last picture.
+    if (running_ > 0 || !app.ScreenUpdating()) return;
+    if (app.quitRequested()) {
+        timer_->stop();
+        QTimer::singleShot(0, this, [this] { close(); });
+        return;
+    }
+    auto book = std::dynamic_pointer_cast<WorkbookImpl>(shownWorkbook());
+    std::shared_ptr<WorksheetImpl> sheet = book ? book->activeSheetImpl() : nullptr;
+    if (sheet && sheet->deleted()) sheet.reset();
+    if (sheet != grid_->sheetModel().worksheet()) {
+        revision_ = app.revision();
+        grid_->showSheet(sheet);
+    } else if (full || app.revision() != revision_) {
+        revision_ = app.revision();
+        grid_->sync();
+    } else {
+        grid_->follow();
+    }
+    refreshTabs(book);
+    refreshBooks(book);
+    setWindowTitle(book ? QString::fromStdString(book->Name()) + " - Dalvera" : QString("Dalvera"));
+}
+
+void MainWindow::refreshTabs(const host::WorkbookPtr& book) {
+    auto impl = std::dynamic_pointer_cast<WorkbookImpl>(book);
+    QStringList keys;
+    std::vector<std::shared_ptr<WorksheetImpl>> visible;
+    if (impl)
+        for (const auto& s : impl->sheetObjects())
+            if (!s->deleted() && s->Visible() == host::xl::SheetVisible) {
+                visible.push_back(s);
+                keys << QString::number(s->model().id()) + ":" + QString::fromStdString(s->Name());
+            }
+    const QSignalBlocker block(tabs_);
+    if (keys != tabKeys_) {
+        tabKeys_ = keys;
+        while (tabs_->count()) tabs_->removeTab(0);
+        for (const auto& s : visible) {
+            int i = tabs_->addTab(QString::fromStdString(s->Name()));
+            tabs_->setTabData(i, s->model().id());
+        }
+    }
+    tabs_->setVisible(!visible.empty());
+    auto active = impl ? impl->activeSheetImpl() : nullptr;
+    for (int i = 0; i < tabs_->count(); ++i)
+        if (active && tabs_->tabData(i).toUInt() == active->model().id()) tabs_->setCurrentIndex(i);
+}
+
+void MainWindow::refreshBooks(const host::WorkbookPtr& shown) {
+    QStringList names;
+    for (const auto& b : session_.app().workbookList())
+        if (!b->closed() && !b->IsAddin()) names << QString::fromStdString(b->Name());
+    const QSignalBlocker block(books_);
+    if (names != bookKeys_) {
+        bookKeys_ = names;
+        books_->clear();
+        books_->addItems(names);
+    }
+    books_->setVisible(names.size() > 1);
+    if (shown) books_->setCurrentText(QString::fromStdString(shown->Name()));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || QApplication::activeModalWidget()) return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || w->window() != this || session_.user().editing()) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const std::string name = onKeyName(key->key(), key->modifiers());
+    if (name.empty()) return false;
+    Variant binding = session_.app().keyBinding(name);
+    if (binding.isMissing()) return false;
+    // A key bound to nothing is switched off: it does nothing at all.
+    if (!binding.text().empty()) guard([&] { session_.user().pressKey(name); });
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // As the host quits: every open workbook closes first, and may refuse.
+    auto books = session_.app().workbookList();
+    for (const auto& b : books) {
+        if (b->closed() || b->IsAddin()) continue;
+        bool closed = false;
+        guard([&] { closed = session_.user().close(b); });
+        if (!closed) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+bool MainWindow::perform(const QString& action, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const int colon = action.indexOf(':');
+    const QString verb = action.left(colon).trimmed().toLower();
+    const QString arg = colon < 0 ? QString() : action.mid(colon + 1);
+    auto& user = session_.user();
+    auto book = shownWorkbook();
+    auto sheet = book ? book->ActiveSheet() : nullptr;
+    if (verb == "click") {
+        auto control = commands_->find(arg);
+        if (!control) return fail("no control " + arg);
+        runControl(control);
+    } else if (verb == "key") {
+        std::string key = arg.startsWith('{') || arg.size() == 1 ? arg.toStdString() : "{" + arg.toStdString() + "}";
+        guard([&] { user.pressKey(key); });
+    } else if (verb == "select" || verb == "type") {
+        if (!sheet) return fail("no sheet to " + verb + " on");
+        const int eq = arg.indexOf('=');
+        const QString address = verb == "type" ? arg.left(eq) : arg;
+        if (verb == "type" && eq < 0) return fail("type needs CELL=text");
+        guard([&] {
+            auto range = sheet->Range(address.trimmed().toStdString());
+            if (verb == "select") user.select(range);
+            else user.typeText(range, arg.mid(eq + 1).toStdString());
+        });
+    } else if (verb == "filter") {
+        // "filter:B=Beer" picks a value of column B's AutoFilter list; "filter:B=" shows all again.
+        const int eq = arg.indexOf('=');
+        if (eq < 1) return fail("filter needs COLUMN=value");
+        int32_t col = 0;
+        for (QChar ch : arg.left(eq).trimmed().toUpper()) col = col * 26 + (ch.unicode() - 'A' + 1);
+        const QString value = arg.mid(eq + 1);
+        if (!grid_->sheetModel().sheet() || !grid_->sheetModel().sheet()->autoFilter()) return fail("no AutoFilter here");
+        const auto choices = grid_->filterChoices(col);
+        if (!value.isEmpty() && std::find(choices.begin() + 1, choices.end(), value) == choices.end())
+            return fail("column " + arg.left(eq) + " has no value " + value);
+        grid_->applyFilter(col, value.isEmpty() ? choices.front() : value);
+    } else if (verb == "sheet") {
+        if (!book) return fail("no workbook");
+        bool found = false;
+        guard([&] {
+            auto s = book->Worksheets()->Item(arg.toStdString());
+            found = true;
+            user.activate(s);
+        });
+        if (!found) return fail("no sheet " + arg);
+    } else {
+        return fail("unknown action " + action);
+    }
+    refresh();
+    return true;
+}
+
+}  // namespace dalvera::gui

@@ -1,0 +1,115 @@
+#pragma once
+// The one main window of Dalvera over the embedded spreadsheet application:
+// the command surface, the grid of the active sheet with its sheet tabs, and a
+// status bar with the host's status text. It follows the application (timer
+// and after every action of the person); it never changes the sheets itself,
+// everything goes through the host's user operations and controls.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "gui/ui/QtUserInterface.h"
+#include "host/Excel.h"
+
+class QComboBox;
+class QLabel;
+class QTabBar;
+class QTimer;
+
+namespace dalvera {
+class Session;
+}
+
+namespace dalvera::gui {
+
+class CommandSurface;
+class SheetGrid;
+
+struct AppOptions {
+    int variant = 12;
+    std::string hostVersion;  // "": 11.0 for the menu variants, 16.0 for the ribbon ones
+    int countryCode = 0;      // 0: from the process locale
+    std::string database;     // preset of the open dialog
+    std::string screenshot;   // PNG to write after start-up and the actions
+    QStringList actions;      // "click:Tables/Orders", "key:F7", "select:B2", "type:B2=text", "sheet:Name", "filter:B=Beer"
+    std::string registry;     // "": the user's own registry file
+    bool help = false;
+
+    // Parses the arguments after the program name; false with a reason on a bad one.
+    static bool parse(const QStringList& args, AppOptions& out, QString& error);
+    static QString usage();
+    std::string effectiveHostVersion() const;
+};
+
+// The desktop dialogs, with the open dialog starting where --database points.
+class DesktopUserInterface : public QtUserInterface {
+public:
+    void setDatabase(const std::string& path) { database_ = path; }
+    std::string GetOpenFileName(const host::OpenFileRequest& request) override;
+
+private:
+    std::string database_;
+};
+
+// A key press as OnKey names keys ("{F7}", "^s", "+{F6}"); "" for keys it has no name for.
+std::string onKeyName(int qtKey, Qt::KeyboardModifiers modifiers);
+
+class MainWindow : public QMainWindow {
+public:
+    MainWindow(Session& session, const AppOptions& options, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Opens the add-in workbook, as the host does when it starts.
+    void start();
+    // Runs a person's action: what the host raises becomes its message box,
+    // and the window follows the application afterwards.
+    void guard(const std::function<void()>& action);
+    // A click on a control of the command bars.
+    void runControl(const host::ControlPtr& control);
+    // Brings the window in step with the application; `full` reads the cells
+    // on screen again even when the application reports no change.
+    void refresh(bool full = false);
+    // One scripted action (see AppOptions::actions); false with a reason.
+    bool perform(const QString& action, QString* error = nullptr);
+
+    CommandSurface& commands() { return *commands_; }
+    SheetGrid& grid() { return *grid_; }
+    QTabBar& sheetTabs() { return *tabs_; }
+    QComboBox& workbookChoice() { return *books_; }
+    QString statusText() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    host::WorkbookPtr shownWorkbook();
+    void refreshTabs(const host::WorkbookPtr& book);
+    void refreshBooks(const host::WorkbookPtr& shown);
+    void commandsChanged();
+    // The host's own commands behind built-in controls (New, Save, Copy, ...).
+    void runBuiltIn(long id);
+
+    Session& session_;
+    AppOptions options_;
+    std::unique_ptr<CommandSurface> commands_;
+    SheetGrid* grid_ = nullptr;
+    QTabBar* tabs_ = nullptr;
+    QComboBox* books_ = nullptr;  // the open workbooks, when there is a choice
+    QStringList bookKeys_;
+    QLabel* status_ = nullptr;
+    QTimer* timer_ = nullptr;
+    int running_ = 0;
+    bool barsDirty_ = false;
+    bool busyCursor_ = false;
+    bool destroying_ = false;
+    uint64_t revision_ = ~uint64_t(0);
+    const void* shownSheet_ = nullptr;
+    QStringList tabKeys_;
+};
+
+}  // namespace dalvera::gui

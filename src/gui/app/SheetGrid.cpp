@@ -1,0 +1,576 @@
+#include "gui/app/SheetGrid.h"
+
+#include <algorithm>
+#include <set>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+#include "runtime/Error.h"
+
+namespace dalvera::gui {
+
+using platform::Rect;
+
+namespace {
+
+constexpr int kButton = 15;  // side of the AutoFilter and drop-down buttons
+
+QRect buttonRect(const QRect& cell) {
+    int side = std::min(kButton, cell.height() - 2);
+    return QRect(cell.right() - side, cell.top() + (cell.height() - side) / 2, side, side);
+}
+
+void drawArrowButton(QPainter* p, const QRect& r, bool active, const QPalette& pal) {
+    p->save();
+    p->setPen(pal.color(QPalette::Mid));
+    p->setBrush(pal.color(QPalette::Button));
+    p->drawRect(r.adjusted(0, 0, -1, -1));
+    QColor ink = active ? QColor(0x1f, 0x5f, 0xbf) : pal.color(QPalette::ButtonText);
+    p->setPen(Qt::NoPen);
+    p->setBrush(ink);
+    QPointF c = QRectF(r).center();
+    QPolygonF tri{QPointF(c.x() - 3.5, c.y() - 1.5), QPointF(c.x() + 3.5, c.y() - 1.5), QPointF(c.x(), c.y() + 2.5)};
+    p->drawPolygon(tri);
+    if (active) p->drawRect(QRectF(c.x() - 3.5, c.y() + 3.5, 7, 1));  // a filtered column shows a mark
+    p->restore();
+}
+
+// One border edge as the host draws it: weight sets the width, line style the dashes.
+void drawEdge(QPainter* p, const platform::Edge& e, QPointF a, QPointF b, bool horizontal) {
+    if (e.lineStyle == host::xl::None) return;
+    QPen pen(SheetTableModel::hostColor(e.color));
+    pen.setWidthF(e.weight == host::xl::Thick ? 3 : e.weight == host::xl::Medium ? 2 : 1);
+    if (e.lineStyle == host::xl::Dash) pen.setStyle(Qt::DashLine);
+    else if (e.lineStyle == host::xl::Dot) pen.setStyle(Qt::DotLine);
+    p->setPen(pen);
+    if (e.lineStyle == host::xl::Double) {
+        QPointF d = horizontal ? QPointF(0, 1.5) : QPointF(1.5, 0);
+        p->drawLine(a - d, b - d);
+        p->drawLine(a + d, b + d);
+    } else {
+        p->drawLine(a, b);
+    }
+}
+
+class CellDelegate : public QStyledItemDelegate {
+public:
+    CellDelegate(SheetTableModel& model, platform::UserOperations& user, SheetGrid::Guard guard, QObject* parent)
+        : QStyledItemDelegate(parent), model_(model), user_(user), guard_(std::move(guard)) {}
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const int32_t row = SheetTableModel::sheetRow(index), col = SheetTableModel::sheetColumn(index);
+        const bool selected = opt.state & QStyle::State_Selected;
+        // The active cell is marked whether or not the grid has the focus.
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        const bool current = view ? view->currentIndex() == index : bool(opt.state & QStyle::State_HasFocus);
+        opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        // The view has painted its own selection colour under the cell; a
+        // spreadsheet shows the fill and tints the selection instead.
+        const QPalette& palette = option.widget ? option.widget->palette() : QApplication::palette();
+        p->fillRect(option.rect, opt.backgroundBrush.style() != Qt::NoBrush ? opt.backgroundBrush : palette.base());
+        opt.backgroundBrush = Qt::NoBrush;
+        opt.textElideMode = Qt::ElideNone;  // a spreadsheet clips, it does not abbreviate
+        bool filtering = false;
+        const bool filterButton = model_.isFilterButton(row, col, &filtering);
+        const bool dropDown = current && !model_.listValues(row, col).empty();
+        if (filterButton || dropDown) opt.rect.adjust(0, 0, -kButton, 0);
+        opt.rect.adjust(2, 0, -2, 0);
+        if (!opt.text.isEmpty() && QFontMetrics(opt.font).horizontalAdvance(opt.text) > opt.rect.width() &&
+            model_.isNumber(row, col)) {
+            const int hash = std::max(1, QFontMetrics(opt.font).horizontalAdvance('#'));
+            opt.text = QString(std::max(1, opt.rect.width() / hash), '#');
+        }
+        const QWidget* w = option.widget;
+        QStyle* style = w ? w->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, p, w);
+
+        const QRectF r = QRectF(option.rect).adjusted(0, 0, -0.5, -0.5);
+        const auto& s = model_.styleAt(row, col);
+        p->save();
+        // Neighbours share an edge: the cell to the left or above draws it
+        // when it has one, so a grid of borders is not drawn twice as thick.
+        if (col == 1 || model_.styleAt(row, col - 1).right.lineStyle == host::xl::None)
+            drawEdge(p, s.left, r.topLeft(), r.bottomLeft(), false);
+        if (row == 1 || model_.styleAt(row - 1, col).bottom.lineStyle == host::xl::None)
+            drawEdge(p, s.top, r.topLeft(), r.topRight(), true);
+        drawEdge(p, s.right, r.topRight(), r.bottomRight(), false);
+        drawEdge(p, s.bottom, r.bottomLeft(), r.bottomRight(), true);
+        if (model_.hasComment(row, col)) {
+            // The red corner mark of a cell with a comment.
+            QPainterPath mark;
+            QPointF tr = option.rect.topRight() + QPointF(1, 0);
+            mark.moveTo(tr);
+            mark.lineTo(tr - QPointF(6, 0));
+            mark.lineTo(tr + QPointF(0, 6));
+            mark.closeSubpath();
+            p->fillPath(mark, QColor(0xd0, 0x10, 0x10));
+        }
+        if (selected) p->fillRect(option.rect, QColor(0x21, 0x73, 0x46, current ? 0 : 40));
+        if (current) {
+            p->setPen(QPen(QColor(0x21, 0x73, 0x46), 2));
+            p->setBrush(Qt::NoBrush);
+            p->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+        }
+        p->restore();
+        const QPalette& pal = w ? w->palette() : QApplication::palette();
+        if (filterButton) drawArrowButton(p, buttonRect(option.rect), filtering, pal);
+        else if (dropDown) drawArrowButton(p, buttonRect(option.rect), false, pal);
+    }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
+        auto sheet = model_.worksheet();
+        if (!sheet) return nullptr;
+        const int32_t row = SheetTableModel::sheetRow(index), col = SheetTableModel::sheetColumn(index);
+        // The host decides: a locked cell of a protected sheet shows its message and no editor.
+        guard_([&] { user_.beginEdit(sheet->Cells(row, col)); });
+        if (!user_.editing()) return nullptr;
+        const auto values = model_.listValues(row, col);
+        if (!values.empty()) {
+            auto* combo = new QComboBox(parent);
+            combo->setObjectName("listEditor");
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            for (const auto& v : values) combo->addItem(v);
+            return combo;
+        }
+        auto* edit = new QLineEdit(parent);
+        edit->setObjectName("cellEditor");
+        edit->setFrame(false);
+        return edit;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const QString text = model_.editText(SheetTableModel::sheetRow(index), SheetTableModel::sheetColumn(index));
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) combo->setEditText(text);
+        else if (auto* edit = qobject_cast<QLineEdit*>(editor)) edit->setText(text);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex&) const override {
+        // A message box of the entry takes the focus and commits a second
+        // time; the first entry has ended editing by then.
+        if (!user_.editing()) return;
+        QString text;
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) text = combo->currentText();
+        else if (auto* edit = qobject_cast<QLineEdit*>(editor)) text = edit->text();
+        guard_([&] { user_.endEdit(text.toStdString()); });
+    }
+
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
+        if (user_.editing()) user_.cancelEdit();  // Escape, or the editor went away unused
+        QStyledItemDelegate::destroyEditor(editor, index);
+    }
+
+private:
+    SheetTableModel& model_;
+    platform::UserOperations& user_;
+    SheetGrid::Guard guard_;
+};
+
+std::vector<int32_t> viewKey(const platform::SheetView& v) {
+    return {v.displayHeadings, v.displayGridlines, v.displayZeros, v.frozen, v.splitRow, v.splitColumn};
+}
+
+// What changes the rows and columns shown without touching a cell (filters,
+// hiding); compared between redraws.
+std::vector<int32_t> layoutKey(const platform::SheetModel& m) {
+    auto key = viewKey(m.view());
+    key.push_back(static_cast<int32_t>(m.filterHiddenRows().size()));
+    key.push_back(static_cast<int32_t>(m.manualHiddenRows().size()));
+    key.push_back(static_cast<int32_t>(m.hiddenColumns().size()));
+    key.push_back(m.autoFilter().has_value());
+    if (m.autoFilter())
+        for (const auto& c : m.autoFilter()->columns) key.push_back(c.on);
+    return key;
+}
+
+// Column widths are in characters of the standard font's digits.
+int widthPixels(const QFontMetrics& fm, double chars) {
+    if (chars <= 0) return 0;
+    return static_cast<int>(chars * fm.horizontalAdvance('0') + 5.5);
+}
+
+}  // namespace
+
+// The overlay of frozen rows; the grid hands it the editing of those rows,
+// since an editor in the grid itself would lie under the overlay.
+class FrozenRows : public QTableView {
+public:
+    using QTableView::QTableView;
+    using QTableView::edit;
+    using QTableView::state;
+};
+
+QTableView* SheetGrid::frozenView() const { return frozen_; }
+
+bool SheetGrid::editorOpen() const {
+    return state() == QAbstractItemView::EditingState ||
+           (frozen_ && frozen_->state() == QAbstractItemView::EditingState);
+}
+
+bool SheetGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (frozen_ && frozen_->isVisible() && index.isValid() && index.row() < frozenRows_)
+        return frozen_->edit(index, trigger, event);
+    return QTableView::edit(index, trigger, event);
+}
+
+SheetGrid::SheetGrid(platform::EmbeddedApplication& app, platform::UserOperations& user, Guard guard,
+                     QWidget* parent)
+    : QTableView(parent), app_(app), user_(user), guard_(std::move(guard)) {
+    setObjectName("grid");
+    model_ = new SheetTableModel(app, this);
+    setModel(model_);
+    auto* delegate = new CellDelegate(*model_, user_, guard_, this);
+    setItemDelegate(delegate);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(true);
+    // Fixed sizes: measuring contents would read every cell of the sheet.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setDefaultSectionSize(widthPixels(fontMetrics(), platform::SheetModel::kDefaultColumnWidth));
+    horizontalHeader()->setHighlightSections(true);
+    viewport()->installEventFilter(this);
+
+    // The frozen rows: a second view over the same model and selection,
+    // laid over the top of this one and never scrolled vertically.
+    frozen_ = new FrozenRows(this);
+    frozen_->setObjectName("frozenRows");
+    frozen_->setModel(model_);
+    frozen_->setSelectionModel(selectionModel());
+    // A delegate of its own: a delegate's commit and close signals go to every view using it.
+    frozen_->setItemDelegate(new CellDelegate(*model_, user_, guard_, frozen_));
+    frozen_->setFocusPolicy(Qt::NoFocus);
+    frozen_->setEditTriggers(editTriggers());
+    frozen_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setFrameShape(QFrame::NoFrame);
+    // It would follow the current cell down the sheet; it must stay at the top.
+    frozen_->setAutoScroll(false);
+    connect(frozen_->verticalScrollBar(), &QScrollBar::valueChanged, frozen_, [this](int v) {
+        if (v != 0) frozen_->verticalScrollBar()->setValue(0);
+    });
+    frozen_->setWordWrap(false);
+    frozen_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    frozen_->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    frozen_->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    frozen_->horizontalHeader()->setDefaultSectionSize(horizontalHeader()->defaultSectionSize());
+    frozen_->setStyleSheet("QTableView { border-bottom: 1px solid palette(dark); }");
+    frozen_->viewport()->installEventFilter(this);
+    frozen_->hide();
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, frozen_->horizontalScrollBar(), &QScrollBar::setValue);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) { frozen_->setColumnWidth(section, size); });
+}
+
+SheetGrid::~SheetGrid() {
+    // The overlay goes first: it uses this view's model and selection model.
+    delete frozen_;
+    frozen_ = nullptr;
+}
+
+void SheetGrid::showSheet(std::shared_ptr<platform::WorksheetImpl> sheet) {
+    hiddenRows_.clear();
+    shownSelection_.clear();
+    syncing_ = true;
+    model_->setSheet(std::move(sheet));
+    syncing_ = false;
+    sync();
+    if (const auto* m = model_->sheet()) {
+        // With frozen rows the host's scroll row is the first one below them,
+        // and those lie under the overlay at the top of this view.
+        verticalScrollBar()->setValue(std::max(0, m->view().scrollRow - 1 - frozenRows_));
+        horizontalScrollBar()->setValue(std::max(0, m->view().scrollColumn - 1));
+    }
+}
+
+void SheetGrid::sync() {
+    syncing_ = true;
+    model_->refresh();
+    syncing_ = false;
+    const auto* m = model_->sheet();
+    if (!m) {
+        frozen_->hide();
+        return;
+    }
+    const QFontMetrics fm = fontMetrics();
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        const bool hidden = m->columnHidden(c + 1);
+        const int w = widthPixels(fm, m->columnWidth(c + 1));
+        for (QTableView* v : {static_cast<QTableView*>(this), static_cast<QTableView*>(frozen_)}) {
+            if (v->isColumnHidden(c) != hidden) v->setColumnHidden(c, hidden);
+            if (!hidden && w > 0 && v->columnWidth(c) != w) v->setColumnWidth(c, w);
+        }
+    }
+    // Only the rows that are hidden are visited, not the sheet.
+    std::vector<int32_t> hidden;
+    std::set_union(m->filterHiddenRows().begin(), m->filterHiddenRows().end(), m->manualHiddenRows().begin(),
+                   m->manualHiddenRows().end(), std::back_inserter(hidden));
+    if (hidden != hiddenRows_) {
+        for (int32_t r : hiddenRows_)
+            if (!std::binary_search(hidden.begin(), hidden.end(), r)) setRowHidden(r - 1, false);
+        for (int32_t r : hidden)
+            if (r <= model_->rowCount()) setRowHidden(r - 1, true);
+        hiddenRows_ = std::move(hidden);
+    }
+    const auto& view = m->view();
+    if (layoutKey(*m) != shownView_) {
+        shownView_ = layoutKey(*m);
+        viewport()->update();  // zeros shown or not
+    }
+    for (QTableView* v : {static_cast<QTableView*>(this), static_cast<QTableView*>(frozen_)}) {
+        v->horizontalHeader()->setVisible(view.displayHeadings);
+        v->verticalHeader()->setVisible(view.displayHeadings);
+        v->setShowGrid(view.displayGridlines);
+    }
+    frozenRows_ = view.frozen ? std::min(view.splitRow, model_->rowCount()) : 0;
+    placeFrozen();
+    syncSelection();
+}
+
+void SheetGrid::follow() {
+    const auto* m = model_->sheet();
+    if (!m) return;
+    if (layoutKey(*m) != shownView_) sync();
+    else syncSelection();
+}
+
+void SheetGrid::placeFrozen() {
+    if (!frozen_) return;
+    if (frozenRows_ <= 0) {
+        frozen_->hide();
+        return;
+    }
+    int height = frozen_->horizontalHeader()->isVisible() ? horizontalHeader()->height() : 0;
+    for (int r = 0; r < frozenRows_; ++r)
+        if (!isRowHidden(r)) height += rowHeight(r);
+    if (verticalHeader()->isVisible()) frozen_->verticalHeader()->setFixedWidth(verticalHeader()->width());
+    frozen_->setGeometry(frameWidth(), frameWidth(),
+                         viewport()->width() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0),
+                         height + 1);
+    frozen_->horizontalScrollBar()->setValue(horizontalScrollBar()->value());
+    frozen_->show();
+    frozen_->raise();
+}
+
+void SheetGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    placeFrozen();
+}
+
+QModelIndex SheetGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    QModelIndex next = QTableView::moveCursor(action, modifiers);
+    // Keep the current cell out from under the frozen rows.
+    if (frozenRows_ > 0 && next.isValid() && next.row() >= frozenRows_ &&
+        verticalScrollBar()->value() > next.row() - frozenRows_)
+        verticalScrollBar()->setValue(next.row() - frozenRows_);
+    return next;
+}
+
+void SheetGrid::syncSelection() {
+    const auto* m = model_->sheet();
+    if (!m) return;
+    const auto& view = m->view();
+    std::vector<Rect> wanted = view.selection;
+    wanted.push_back(Rect{view.activeRow, view.activeColumn, view.activeRow, view.activeColumn});
+    if (wanted == shownSelection_) return;
+    shownSelection_ = wanted;
+    syncing_ = true;
+    QItemSelection sel;
+    const int rows = model_->rowCount(), cols = model_->columnCount();
+    for (const Rect& r : view.selection) {
+        if (r.r1 > rows || r.c1 > cols) continue;
+        sel.select(model_->index(r.r1 - 1, r.c1 - 1), model_->index(std::min(r.r2, rows) - 1, std::min(r.c2, cols) - 1));
+    }
+    QModelIndex active = model_->index(std::min(view.activeRow, rows) - 1, std::min(view.activeColumn, cols) - 1);
+    selectionModel()->setCurrentIndex(active, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+    if (active.row() >= frozenRows_) scrollTo(active);
+    syncing_ = false;
+}
+
+host::RangePtr SheetGrid::selectedRange() const {
+    auto sheet = model_->worksheet();
+    if (!sheet) return nullptr;
+    std::vector<Rect> areas;
+    const QModelIndex current = currentIndex();
+    for (const auto& r : selectionModel()->selection()) {
+        Rect a{r.top() + 1, r.left() + 1, r.bottom() + 1, r.right() + 1};
+        // The area holding the active cell comes first, as the host keeps it.
+        if (current.isValid() && r.contains(current)) areas.insert(areas.begin(), a);
+        else areas.push_back(a);
+    }
+    if (areas.empty() && current.isValid())
+        areas.push_back(Rect{current.row() + 1, current.column() + 1, current.row() + 1, current.column() + 1});
+    if (areas.empty()) return nullptr;
+    return sheet->range(areas);
+}
+
+void SheetGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QTableView::selectionChanged(selected, deselected);
+    if (!frozen_) return;  // still being built
+    frozen_->viewport()->update();
+    if (syncing_ || !model_->sheet()) return;
+    auto range = selectedRange();
+    if (!range) return;
+    bool accepted = true;
+    guard_([&] { accepted = user_.select(range); });
+    if (!accepted) {
+        // The sheet does not let these cells be selected: back to the host's selection.
+        shownSelection_.clear();
+        QTimer::singleShot(0, this, [this] { syncSelection(); });
+        return;
+    }
+    if (const auto* m = model_->sheet()) {
+        shownSelection_ = m->view().selection;
+        shownSelection_.push_back(Rect{m->view().activeRow, m->view().activeColumn, m->view().activeRow,
+                                       m->view().activeColumn});
+    }
+}
+
+void SheetGrid::keyPressEvent(QKeyEvent* event) {
+    if (state() != QAbstractItemView::EditingState && model_->sheet()) {
+        if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+            if (auto range = selectedRange()) guard_([&] { user_.clear(range); });
+            return;
+        }
+        if (event->matches(QKeySequence::Paste)) return paste();
+        if (event->matches(QKeySequence::Copy)) return copy();
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            QModelIndex next = model_->index(std::min(currentIndex().row() + 1, model_->rowCount() - 1),
+                                             currentIndex().column());
+            setCurrentIndex(next);
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void SheetGrid::copy() {
+    const QModelIndex current = currentIndex();
+    QItemSelectionRange area;
+    for (const auto& r : selectionModel()->selection())
+        if (r.contains(current)) area = r;
+    if (!area.isValid()) return;
+    QStringList lines;
+    const int lastRow = std::min(area.bottom(), area.top() + 100000);
+    for (int r = area.top(); r <= lastRow; ++r) {
+        if (isRowHidden(r)) continue;
+        QStringList cells;
+        for (int c = area.left(); c <= area.right(); ++c) cells << model_->displayText(r + 1, c + 1);
+        lines << cells.join('\t');
+    }
+    QApplication::clipboard()->setText(lines.join('\n') + '\n');
+}
+
+void SheetGrid::paste() {
+    auto sheet = model_->worksheet();
+    const QModelIndex current = currentIndex();
+    if (!sheet || !current.isValid()) return;
+    QString text = QApplication::clipboard()->text();
+    text.replace("\r\n", "\n");
+    QStringList lines = text.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& line : lines) {
+        std::vector<std::string> cells;
+        for (const auto& cell : line.split('\t')) cells.push_back(cell.toStdString());
+        rows.push_back(std::move(cells));
+    }
+    if (rows.empty()) return;
+    guard_([&] { user_.pasteBlock(sheet->Cells(current.row() + 1, current.column() + 1), rows); });
+}
+
+bool SheetGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        QTableView* view = watched == frozen_->viewport() ? static_cast<QTableView*>(frozen_)
+                         : watched == viewport()          ? static_cast<QTableView*>(this)
+                                                          : nullptr;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (view && mouse->button() == Qt::LeftButton && pressButton(view, mouse->position().toPoint())) return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+bool SheetGrid::pressButton(QTableView* view, const QPoint& pos) {
+    const QModelIndex index = view->indexAt(pos);
+    if (!index.isValid()) return false;
+    const QRect cell = view->visualRect(index);
+    if (!buttonRect(cell).adjusted(-1, -1, 1, 1).contains(pos)) return false;
+    const int32_t row = SheetTableModel::sheetRow(index), col = SheetTableModel::sheetColumn(index);
+    if (model_->isFilterButton(row, col)) {
+        showFilterMenu(col, view->viewport()->mapToGlobal(cell.bottomLeft()));
+        return true;
+    }
+    if (index == currentIndex() && !model_->listValues(row, col).empty()) {
+        edit(index);
+        QTimer::singleShot(0, this, [this] {
+            if (auto* combo = findChild<QComboBox*>("listEditor")) combo->showPopup();
+        });
+        return true;
+    }
+    return false;
+}
+
+std::vector<QString> SheetGrid::filterChoices(int32_t col) const {
+    const auto* m = model_->sheet();
+    if (!m || !m->autoFilter()) return {};
+    const Rect& r = m->autoFilter()->range;
+    const bool dutch = model_->locale().language == FormatLocale::Language::Dutch;
+    std::vector<QString> out{dutch ? QStringLiteral("(Alles selecteren)") : QStringLiteral("(Select all)")};
+    std::set<QString> seen;
+    std::vector<QString> values;
+    for (int32_t row = r.r1 + 1; row <= r.r2; ++row) {
+        Variant v = m->value(row, col);
+        if (v.isEmpty()) continue;
+        QString text = QString::fromStdString(v.text());
+        if (seen.insert(text).second) values.push_back(text);
+    }
+    std::sort(values.begin(), values.end(),
+              [](const QString& a, const QString& b) { return QString::localeAwareCompare(a, b) < 0; });
+    out.insert(out.end(), values.begin(), values.end());
+    return out;
+}
+
+void SheetGrid::applyFilter(int32_t col, const QString& choice) {
+    auto sheet = model_->worksheet();
+    const auto* m = model_->sheet();
+    if (!sheet || !m || !m->autoFilter()) return;
+    const Rect r = m->autoFilter()->range;
+    const auto choices = filterChoices(col);
+    const bool all = !choices.empty() && choice == choices.front();
+    guard_([&] {
+        auto range = sheet->range(r);
+        long field = col - r.c1 + 1;
+        if (all) range->AutoFilter(field, Variant::missing());
+        else range->AutoFilter(field, Variant("=" + choice.toStdString()));
+    });
+}
+
+void SheetGrid::showFilterMenu(int32_t col, const QPoint& globalPos) {
+    QMenu menu(this);
+    menu.setObjectName("filterMenu");
+    for (const auto& choice : filterChoices(col)) menu.addAction(choice);
+    if (QAction* chosen = menu.exec(globalPos)) applyFilter(col, chosen->text());
+}
+
+}  // namespace dalvera::gui

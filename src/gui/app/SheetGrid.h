@@ -1,0 +1,84 @@
+#pragma once
+// The grid of the active worksheet: cells drawn from SheetTableModel with
+// fills, borders, comment marks, AutoFilter buttons and list drop-downs; the
+// frozen rows as an overlay that does not scroll. Everything a person does to
+// the cells goes through the host's UserOperations, so protection, validation
+// alerts and events behave as they do for the engine's tests.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QTableView>
+
+#include "gui/app/SheetTableModel.h"
+#include "platform/sheets/Embedded.h"
+
+namespace dalvera::gui {
+
+class FrozenRows;
+
+class SheetGrid : public QTableView {
+public:
+    // `guard` runs a person's action: it catches what the host raises and
+    // refreshes the window afterwards.
+    using Guard = std::function<void(const std::function<void()>&)>;
+
+    SheetGrid(platform::EmbeddedApplication& app, platform::UserOperations& user, Guard guard,
+              QWidget* parent = nullptr);
+    ~SheetGrid() override;
+
+    SheetTableModel& sheetModel() { return *model_; }
+    // Shows another sheet, or none.
+    void showSheet(std::shared_ptr<platform::WorksheetImpl> sheet);
+    // Takes over what changed in the sheet: cells, widths, hidden rows and
+    // columns, window settings, frozen rows, the selection.
+    void sync();
+    // Between changes of the cells: takes over a new selection or window
+    // setting without reading any cell.
+    void follow();
+    // The selected cells as a host range (nullptr without a sheet).
+    host::RangePtr selectedRange() const;
+
+    // A click on the AutoFilter button of a column: the menu of its values.
+    void showFilterMenu(int32_t col, const QPoint& globalPos);
+    // The filter menu's entries for a column: "(all)" then the distinct values.
+    std::vector<QString> filterChoices(int32_t col) const;
+    void applyFilter(int32_t col, const QString& choice);
+
+    QTableView* frozenView() const;
+    // A cell editor is open, in the grid or in its frozen rows.
+    bool editorOpen() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    using QTableView::edit;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+public:
+    // Ctrl+V and Ctrl+C, also for the host's Paste and Copy controls.
+    void paste();
+    void copy();
+
+private:
+    void syncSelection();
+    void placeFrozen();
+    // True when the press at pos (viewport coordinates of view) hit a button of a cell.
+    bool pressButton(QTableView* view, const QPoint& pos);
+
+    platform::EmbeddedApplication& app_;
+    platform::UserOperations& user_;
+    Guard guard_;
+    SheetTableModel* model_ = nullptr;
+    FrozenRows* frozen_ = nullptr;
+    int frozenRows_ = 0;
+    bool syncing_ = false;
+    std::vector<int32_t> hiddenRows_;  // as last applied
+    std::vector<platform::Rect> shownSelection_;
+    std::vector<int32_t> shownView_;  // window settings as last applied
+};
+
+}  // namespace dalvera::gui

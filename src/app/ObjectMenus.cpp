@@ -104,23 +104,7 @@ void clsApplication::FillQueriesMenu(ICB& bar) {
 }
 
 void clsApplication::UpdateCommandStates() {
-    auto& app = HostApp();
-    host::WorksheetPtr sheet = form_->Sheet();
-    bool workbook = false, active = false;
-    if (sheet) {
-        auto book = app.ActiveWorkbook();
-        workbook = book && book->FullName() == sheet->Parent()->FullName();
-        auto shown = app.ActiveSheet();
-        active = workbook && shown && shown->Name() == sheet->Name();
-    }
-    aux_->EnableWorkbookCommands(*menuBar_, workbook);
-    aux_->EnableWorkbookCommands(*commandBar_, workbook);
-    if (goExcel && goExcel->RestoreOptionsPending()) {
-        goExcel->RestoreUserOptions();
-        goExcel->SetRestoreOptionsPending(false);
-    }
-    aux_->EnableSheetCommands(*menuBar_, active);
-    aux_->EnableSheetCommands(*commandBar_, active);
+    if (goExcel && goExcel->GetApplication()) goExcel->UpdateCommandStates();
 }
 
 }  // namespace dalvera

@@ -7,6 +7,7 @@
 #include "entry/Globals.h"
 #include "menus/ICB.h"
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 #include "sheet/clsMatrix.h"
 #include "text/modGlobalization.h"
 
@@ -438,5 +439,57 @@ void clsForm::AddRow() { notYet("AddRow"); }
 void clsForm::WriteData() { notYet("WriteData"); }
 void clsForm::DeleteRows() { notYet("DeleteRows"); }
 void clsForm::Refresh() { notYet("Refresh"); }
+
+void clsForm::RecordChange(const host::RangePtr& target) {
+    if (!sheet_ || !matrix_) return;
+    // Whole-column operations are not edits of records.
+    if (target->RowsCount() >= 65536) return;
+    auto& app = HostApp();
+    clsAux& aux = goApplication->Aux();
+    app.SetEnableEvents(false);
+    try {
+        const long first = target->Row();
+        const long rows = target->RowsCount();
+        for (long r = first; r < first + rows; ++r) {
+            if (r < 2) continue;  // the header row holds no record
+            size_t i = static_cast<size_t>(r - 2);
+            if (i >= rowChanged_.size()) rowChanged_.resize(i + 1);
+            rowChanged_[i] = "1";
+        }
+        sheet_->Unprotect(clsAux::ProtectionPassword());
+        target->Interior()->SetColor(aux.SettingColor(setting::ColorMatrixBackEdited));
+        target->Font()->SetColor(aux.SettingColor(setting::ColorMatrixFrontEdited));
+        // A new row that holds nothing but its defaults is not a record to write.
+        if (first > matrix_->LoadedRowCount() + 1 && rows == 1) {
+            const long dataRow = first - 1;
+            bool filled = false;
+            std::vector<host::RangePtr> editable;
+            for (long k = 0; k < matrix_->FieldCount(); ++k) {
+                clsField& field = matrix_->Field(k);
+                host::RangePtr cell = field.Cell()->Offset(dataRow, 0);
+                if (cell->Locked().isBoolean() && cell->Locked().toBool()) continue;
+                editable.push_back(cell);
+                std::string text = trimBlanks(cell->Value().text());
+                if (!text.empty() && text != field.DefaultValue().text()) filled = true;
+            }
+            if (!filled) {
+                if (static_cast<size_t>(dataRow - 1) < rowChanged_.size()) rowChanged_[static_cast<size_t>(dataRow - 1)] = "0";
+                for (const auto& cell : editable) {
+                    cell->Interior()->SetColor(aux.SettingColor(setting::ColorMatrixBack));
+                    cell->Font()->SetColor(aux.SettingColor(setting::ColorMatrixFront));
+                }
+            }
+        }
+        bool changes = HasChanges();
+        aux.EnableControl(goApplication->MenuBar(), tag::RowUpdate, changes);
+        aux.EnableControl(goApplication->CommandBar(), tag::RowUpdate, changes);
+        app.OnKey("{F7}", Variant(changes ? "ThisWorkbook.WriteData" : ""));
+        sheet_->Protect(clsAux::ProtectionPassword(), sheetProtection());
+    } catch (const Error&) {
+        app.SetEnableEvents(true);
+        throw;
+    }
+    app.SetEnableEvents(true);
+}
 
 }  // namespace dalvera

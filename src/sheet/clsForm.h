@@ -76,6 +76,8 @@ public:
     void PrepareForSave();
     void CloseWorkbook();
 
+    // A change on the sheet: flags its rows and paints its cells as edited.
+    void RecordChange(const host::RangePtr& target);
     void AddRow();
     void WriteData();
     void DeleteRows();

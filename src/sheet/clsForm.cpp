@@ -16,10 +16,6 @@ namespace dalvera {
 namespace xl = host::xl;
 
 namespace {
-[[noreturn]] void notYet(const char* what) {
-    raise(err::Critical, std::string(what) + " is not implemented!", "clsForm");
-}
-
 // The letters of a column number: 28 gives "AB".
 std::string ColumnLetter(long column) {
     std::string letters;
@@ -435,10 +431,6 @@ void clsForm::PrepareForSave() {
 
 void clsForm::CloseWorkbook() { sheet_->Parent()->Close(Variant(false)); }
 
-void clsForm::AddRow() { notYet("AddRow"); }
-void clsForm::WriteData() { notYet("WriteData"); }
-void clsForm::DeleteRows() { notYet("DeleteRows"); }
-void clsForm::Refresh() { notYet("Refresh"); }
 
 void clsForm::RecordChange(const host::RangePtr& target) {
     if (!sheet_ || !matrix_) return;

@@ -1,6 +1,8 @@
 // SELECT * of a 100,000 x 10 table into a client record set, and the same
 // table dumped by `sqlite3 -csv`, in one run; prints both and their ratio.
 #include <benchmark/benchmark.h>
+
+#include "ShellDump.h"
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -49,28 +51,7 @@ void EngineClientRecordset(benchmark::State& state) {
     }
 }
 
-void ShellCsvDump(benchmark::State& state) {
-    std::string cmd = "sqlite3 -csv '" + gPath + "' 'SELECT * FROM Sales'";
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) {
-            state.SkipWithError("sqlite3 shell not available");
-            return;
-        }
-        char buf[1 << 16];
-        size_t total = 0;
-        while (size_t n = std::fread(buf, 1, sizeof buf, p)) total += n;
-        int rc = ::pclose(p);
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (rc != 0 || total == 0) {
-            state.SkipWithError("sqlite3 shell failed");
-            return;
-        }
-        gBestShell = std::min(gBestShell, s);
-        benchmark::DoNotOptimize(total);
-    }
-}
+void ShellCsvDump(benchmark::State& state) { dalvera::bench::shellCsvDump(state, gPath, "Sales", gBestShell); }
 
 BENCHMARK(EngineClientRecordset)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(ShellCsvDump)->Unit(benchmark::kMillisecond)->Iterations(5);

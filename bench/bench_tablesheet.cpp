@@ -2,6 +2,8 @@
 // relation) until the sheet is shown, and the same table dumped by
 // `sqlite3 -csv`, in one run; prints both, their ratio and the memory held per cell.
 #include <benchmark/benchmark.h>
+
+#include "ShellDump.h"
 #include <sqlite3.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -131,28 +133,7 @@ void ClickToSheet(benchmark::State& state) {
     gBytesPerCell = (residentBytes() - before) / (kRows * kColumns);
 }
 
-void ShellCsvDump(benchmark::State& state) {
-    std::string cmd = "sqlite3 -csv '" + gPath + "' 'SELECT * FROM Sales'";
-    for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) {
-            state.SkipWithError("sqlite3 shell not available");
-            return;
-        }
-        char buf[1 << 16];
-        size_t total = 0;
-        while (size_t n = std::fread(buf, 1, sizeof buf, p)) total += n;
-        int rc = ::pclose(p);
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (rc != 0 || total == 0) {
-            state.SkipWithError("sqlite3 shell failed");
-            return;
-        }
-        gBestShell = std::min(gBestShell, s);
-        benchmark::DoNotOptimize(total);
-    }
-}
+void ShellCsvDump(benchmark::State& state) { dalvera::bench::shellCsvDump(state, gPath, "Sales", gBestShell); }
 
 BENCHMARK(ClickToSheet)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(ShellCsvDump)->Unit(benchmark::kMillisecond)->Iterations(5);

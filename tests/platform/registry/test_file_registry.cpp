@@ -1,5 +1,7 @@
 // The registry file store: where it lives, how it writes, what it refuses.
 #include <gtest/gtest.h>
+
+#include "support/Scratch.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,33 +24,10 @@ using host::hkey::LocalMachine;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "dalvera-reg-XXXXXX").string();
-        path_ = ::mkdtemp(t.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
+using dalvera::testing::EnvVar;
 
-private:
-    std::string path_;
-};
-
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        if (value) ::setenv(name, value, 1); else ::unsetenv(name);
-    }
-    ~EnvVar() {
-        if (had_) ::setenv(name_.c_str(), old_.c_str(), 1); else ::unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
+struct TempDir : dalvera::testing::TempDir {
+    TempDir() : dalvera::testing::TempDir("dalvera-reg") {}
 };
 
 std::vector<uint8_t> text(std::string_view s) {

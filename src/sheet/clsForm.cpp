@@ -57,6 +57,7 @@ clsForm::~clsForm() { Clear(); }
 
 void clsForm::Clear() {
     rowChanged_.assign(1, std::string());
+    newRowDefaults_.clear();
     loadedKeys_.assign(1, KeyValues());
     matrix_.reset();
     filters_.Clear();
@@ -129,6 +130,7 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
         if (isNew) {
             matrix_.reset();
             rowChanged_.assign(1, std::string());
+            newRowDefaults_.clear();
             loadedKeys_.assign(1, KeyValues());
             matrix_ = std::make_unique<clsMatrix>(listSheet_);
             ds->Table().Initialize();
@@ -205,6 +207,7 @@ void clsForm::LoadData(bool isNew, const std::string& sql) {
         const long rows = matrix_->RowCount();
         if (rows > 0) {
             rowChanged_.assign(static_cast<size_t>(rows), std::string());
+            newRowDefaults_.clear();
             loadedKeys_.assign(static_cast<size_t>(rows), KeyValues());
             Collection<std::string>& keys = ds->Table().PrimaryKeys();
             const long keyCount = std::min(keys.Count(), 255L);
@@ -219,6 +222,7 @@ void clsForm::LoadData(bool isNew, const std::string& sql) {
             }
         } else {
             rowChanged_.assign(1, std::string());
+            newRowDefaults_.clear();
             loadedKeys_.assign(1, KeyValues());
         }
     } catch (...) {
@@ -454,6 +458,7 @@ void clsForm::RecordChange(const host::RangePtr& target) {
         // A new row that holds nothing but its defaults is not a record to write.
         if (first > matrix_->LoadedRowCount() + 1 && rows == 1) {
             const long dataRow = first - 1;
+            auto remembered = newRowDefaults_.find(dataRow);
             bool filled = false;
             std::vector<host::RangePtr> editable;
             for (long k = 0; k < matrix_->FieldCount(); ++k) {
@@ -462,7 +467,11 @@ void clsForm::RecordChange(const host::RangePtr& target) {
                 if (cell->Locked().isBoolean() && cell->Locked().toBool()) continue;
                 editable.push_back(cell);
                 std::string text = trimBlanks(cell->Value().text());
-                if (!text.empty() && text != field.DefaultValue().text()) filled = true;
+                // The database's default text, or what F6 put there: a computed
+                // default (Now, newid) or a Boolean shows otherwise than its text.
+                bool asAdded = remembered != newRowDefaults_.end() &&
+                               static_cast<size_t>(k) < remembered->second.size() && text == remembered->second[static_cast<size_t>(k)];
+                if (!text.empty() && text != field.DefaultValue().text() && !asAdded) filled = true;
             }
             if (!filled) {
                 if (static_cast<size_t>(dataRow - 1) < rowChanged_.size()) rowChanged_[static_cast<size_t>(dataRow - 1)] = "0";
@@ -482,6 +491,13 @@ void clsForm::RecordChange(const host::RangePtr& target) {
         throw;
     }
     app.SetEnableEvents(true);
+}
+
+void clsForm::RememberNewRowDefaults(long dataRow) {
+    std::vector<std::string> texts;
+    for (long k = 0; k < matrix_->FieldCount(); ++k)
+        texts.push_back(trimBlanks(matrix_->Field(k).Cell()->Offset(dataRow, 0)->Value().text()));
+    newRowDefaults_[dataRow] = std::move(texts);
 }
 
 }  // namespace dalvera

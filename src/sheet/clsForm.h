@@ -3,6 +3,7 @@
 // formatted by the display settings and protected so that only editable cells
 // can be changed.
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 
 namespace dalvera {
 
+class clsField;
 class clsMatrix;
 
 struct ColumnProperty {
@@ -78,19 +80,46 @@ public:
 
     // A change on the sheet: flags its rows and paints its cells as edited.
     void RecordChange(const host::RangePtr& target);
+    // Remembers the texts of a new row's cells as F6 filled them.
+    void RememberNewRowDefaults(long dataRow);
     void AddRow();
     void WriteData();
     void DeleteRows();
     void Refresh();
 
+    // Write-back of the flagged rows (F7).
+    bool IsEditedCell(const host::RangePtr& cell) const;
+    // Entry i: column i may be written (it is not read-only).
+    std::vector<bool> WritableColumns() const;
+    std::string BuildInsertStatement(const std::vector<bool>& flags, long row);
+    std::string BuildUpdateStatement(const std::vector<bool>& flags, long row);
+    std::string FormatCellValue(const clsField& column, const host::RangePtr& cell, bool truncate);
+    std::string FormatKeyValue(const clsField& column, const std::string& text);
+    static std::string QuoteFieldName(const std::string& name);
+    static std::string WriteResultMessage(long updated, long inserted);
+    // Selects the cell a database error names and puts its caption in the text; never raises.
+    void LocateErrorCell(long row, std::string& text);
+
 private:
     void handleShowError(const Error& e);
+    // Row commands (F6, F8, F9).
+    void waitUntilReady();
+    // The box a row command shows for a caught error; deleting follows the delete command's table.
+    void reportRowCommandError(const Error& e, bool deleting);
+    // The DELETE for the record loaded in a worksheet row; keyText names its key values for people.
+    std::string deleteStatement(long worksheetRow, std::string& keyText);
+    // The columns of data row `row` that go into its statement.
+    std::vector<clsField*> writtenColumns(const std::vector<bool>& flags, long row);
+    void handleWriteError(const Error& e, long row, const std::string& sql);
 
     host::WorksheetPtr sheet_;
     host::WorksheetPtr listSheet_;
     std::string tableName_;
     std::unique_ptr<clsMatrix> matrix_;
     std::vector<std::string> rowChanged_;
+    // What F6 put into each new row (by data row): a row still holding exactly
+    // that is a row of defaults, also where a default is computed (Now, newid).
+    std::map<long, std::vector<std::string>> newRowDefaults_;
     std::vector<KeyValues> loadedKeys_;
     FilterList filters_;
     long editedColour_ = 0;

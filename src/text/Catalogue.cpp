@@ -404,6 +404,18 @@ constexpr MessageText kMessages[] = {
      "Use the variant for database files instead.",
      "{product} kan nog geen MS SQL Server-databases openen.\r"
      "Gebruik de variant voor databasebestanden."},
+    {219,
+     "These rows were not found in the database; someone else changed or deleted them after they were loaded: "
+     "rows {1}.\r"
+     "What you typed in them is kept on the sheet and was not written.",
+     "Deze rijen zijn niet gevonden in de database; iemand anders heeft ze gewijzigd of verwijderd nadat ze "
+     "geladen zijn: rijen {1}.\r"
+     "Wat u erin hebt getypt, staat nog op het blad en is niet weggeschreven."},
+    {220,
+     "{1} of the selected records were not found in the database;\r"
+     "someone else deleted or changed them after they were loaded:{2}",
+     "{1} van de geselecteerde records zijn niet gevonden in de database;\r"
+     "iemand anders heeft ze verwijderd of gewijzigd nadat ze geladen zijn:{2}"},
 };
 
 constexpr CaptionText kCaptions[] = {

@@ -43,3 +43,23 @@ TEST_F(TableSheetTest, ChangesElsewhereAreNotTracked) {
 }
 
 }  // namespace dalvera::testing
+
+namespace dalvera::testing {
+
+TEST_F(TableSheetTest, ANewRowHoldingOnlyItsDefaultsIsNotFlagged) {
+    openSample();
+    clickTable("Products");
+    ASSERT_TRUE(session_->user().pressKey("{F6}"));
+    const long k = matrix().RowCount();
+    EXPECT_FALSE(form().HasChanges()) << "after F6";
+    // Typing a column's own default leaves the row a row of defaults.
+    EXPECT_EQ(type(cell("UnitsInStock", k), "0"), Result::Accepted);
+    EXPECT_FALSE(form().HasChanges()) << "row " << k;
+    EXPECT_EQ(cell("UnitsInStock", k)->Interior()->Color().toLong(),
+              goApplication->Aux().SettingColor(setting::ColorMatrixBack));
+    // A real value makes it a record to write.
+    EXPECT_EQ(type(cell("ProductName", k), "Rooibos"), Result::Accepted);
+    EXPECT_TRUE(form().HasChanges());
+}
+
+}  // namespace dalvera::testing

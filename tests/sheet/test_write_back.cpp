@@ -220,6 +220,36 @@ TEST_F(WriteBackTest, ARowGoneFromTheDatabaseIsReportedAndKept) {
     EXPECT_EQ(form().RowChanged().at(2), "1");
     EXPECT_EQ(form().RowChanged().at(0), "0");
     EXPECT_EQ(cell("ProductName", 3)->Interior()->Color().toLong(), edited());
+    // The written rows no longer look unwritten.
+    EXPECT_EQ(cell("ProductName", 1)->Interior()->Color().toLong(), normal());
+    EXPECT_EQ(cell("ProductName", 4)->Interior()->Color().toLong(), normal());
+    EXPECT_EQ(session_->app().keyBinding("{F7}"), Variant("ThisWorkbook.WriteData"));
+    EXPECT_TRUE(sheet()->ProtectContents());
+}
+
+TEST_F(WriteBackTest, ARowBelowTheLoadedOnesIsInserted) {
+    // A fifth row as the add-row command leaves it: one more grid row, its cells open.
+    matrix().SetRowCount(5);
+    sheet()->Unprotect(clsAux::ProtectionPassword());
+    cell("ProductName", 5)->SetLocked(false);
+    cell("Weight", 5)->SetLocked(false);
+    sheet()->Protect(clsAux::ProtectionPassword());
+    ASSERT_EQ(type(cell("ProductName", 5), "Rooibos"), Result::Accepted);
+    ASSERT_EQ(type(cell("Weight", 5), "0.2"), Result::Accepted);
+    ASSERT_EQ(form().RowChanged().at(4), "1");
+    form().SetEditedColour(edited());
+    EXPECT_EQ(form().BuildInsertStatement(form().WritableColumns(), 5),
+              "Insert Into [Products] ([ProductName], [Weight]) Values ('Rooibos', 0.2)");
+    std::string text;
+    expectResult(&text);
+    session_->user().pressKey("{F7}");
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(text, GetMessage(87));
+    EXPECT_EQ(fileValue(path_, "SELECT Weight FROM Products WHERE ProductName = 'Rooibos'"), "0.2");
+    EXPECT_EQ(fileValue(path_, "SELECT COUNT(*) FROM Products"), "5");
+    // After the reload the row is a loaded one, keyed by its new number.
+    EXPECT_EQ(matrix().LoadedRowCount(), 5);
+    EXPECT_FALSE(form().HasChanges());
 }
 
 TEST_F(WriteBackTest, ErrorTextsNameTheColumnByItsCaption) {

@@ -63,3 +63,19 @@ TEST_F(TableSheetTest, ANewRowHoldingOnlyItsDefaultsIsNotFlagged) {
 }
 
 }  // namespace dalvera::testing
+
+namespace dalvera::testing {
+
+TEST_F(TableSheetTest, ClosingTheTableWorkbookWithPendingEditsAsksFirst) {
+    openSample();
+    clickTable("Products");
+    EXPECT_EQ(type(cell("ProductName", 1), "Changed"), Result::Accepted);
+    auto book = sheet()->Parent();
+    ui_.expectMsgBox(host::answer::No, GetMessage(18), host::mb::Question, host::mb::YesNo);
+    EXPECT_FALSE(session_->user().close(book));
+    EXPECT_TRUE(form().HasChanges());
+    EXPECT_EQ(form().Sheet()->Parent(), book);
+    ui_.verifyAllConsumed();
+}
+
+}  // namespace dalvera::testing

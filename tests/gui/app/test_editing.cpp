@@ -55,6 +55,19 @@ TEST_F(WindowTest, AnEditIsPaintedAndF7WritesItToTheDatabase) {
     ui_.verifyAllConsumed();
     EXPECT_EQ(freightInFile(db, 2024, 2), 13.75);
     EXPECT_FALSE(form.HasChanges());
+
+    // The customer column offers the related table's keys in its drop-down.
+    auto customer = form.Matrix()->Fields().Item("CustomerID")->Cell()->Offset(1, 0);
+    goTo(customer->Row(), customer->Column());
+    QTest::keyClick(&grid(), Qt::Key_F2);
+    auto* combo = grid().findChild<QComboBox*>("listEditor");
+    ASSERT_NE(combo, nullptr);
+    QStringList offered;
+    for (int i = 0; i < combo->count(); ++i) offered << combo->itemText(i);
+    EXPECT_GE(offered.size(), 2);
+    EXPECT_TRUE(offered.contains("1"));
+    EXPECT_TRUE(offered.contains("2"));
+    QTest::keyClick(combo, Qt::Key_Escape);
 }
 
 }  // namespace

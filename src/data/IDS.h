@@ -52,6 +52,9 @@ public:
     virtual NameList& QueryNames() = 0;
     virtual void SetQueries(QueryList cQueries) = 0;
     virtual QueryList& Queries() = 0;
+    // One transaction around the statements of a write: connects when needed.
+    virtual void BeginTransaction() = 0;
+    virtual void CommitTransaction() = 0;
 };
 
 }  // namespace dalvera

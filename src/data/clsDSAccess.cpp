@@ -281,6 +281,23 @@ void clsDSAccess::ConnectADO() {
 
 void clsDSAccess::DisconnectADO() { adoHelper_->CloseAdoConnection(); }
 
+void clsDSAccess::BeginTransaction() {
+    try {
+        if (!adoHelper_->IsConnectionOpen()) ConnectADO();
+        adoHelper_->Connection->BeginTrans();
+    } catch (const Error& e) {
+        raiseDatabaseError(e);
+    }
+}
+
+void clsDSAccess::CommitTransaction() {
+    try {
+        adoHelper_->Connection->CommitTrans();
+    } catch (const Error& e) {
+        raiseDatabaseError(e);
+    }
+}
+
 std::shared_ptr<ado::Recordset> clsDSAccess::GetRecordSet(const std::string& sSQL, bool CloseConnection) {
     return adoHelper_->OpenRecordset(*this, sSQL, CloseConnection);
 }

@@ -20,6 +20,8 @@ public:
     void GetConnectionInfo() override;
     void ConnectADO() override;
     void DisconnectADO() override;
+    void BeginTransaction() override;
+    void CommitTransaction() override;
     bool ConnectDAO() override;
     void DisconnectDAO() override;
     std::shared_ptr<host::ado::Recordset> GetRecordSet(const std::string& sSQL, bool CloseConnection) override;

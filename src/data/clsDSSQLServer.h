@@ -10,6 +10,8 @@ class clsDSSQLServer : public IDS {
 public:
     void GetConnectionInfo() override { refuse(); }
     void ConnectADO() override { refuse(); }
+    void BeginTransaction() override { refuse(); }
+    void CommitTransaction() override { refuse(); }
     void DisconnectADO() override {}
     bool ConnectDAO() override { refuse(); }
     void DisconnectDAO() override {}

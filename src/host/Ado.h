@@ -87,6 +87,10 @@ public:
                       const std::string& password = {}, long options = -1) = 0;
     virtual long State() const = 0;
     virtual void Close() = 0;
+    // One transaction around several statements; the level reached is returned.
+    virtual long BeginTrans() = 0;
+    virtual void CommitTrans() = 0;
+    virtual void RollbackTrans() = 0;
     // Runs a statement; recordsAffected is -1 when the statement reports none.
     // A statement without rows gives a closed record set.
     virtual std::shared_ptr<Recordset> Execute(const std::string& commandText, long& recordsAffected,

@@ -189,12 +189,20 @@ void clsForm::WriteData() {
     std::vector<long> notFound, written;
     long row = 0;
     std::string sql;
+    bool inTransaction = false;
     try {
         if (!ds || !matrix_) raise(91, "Object variable or With block variable not set", "clsForm");
         const std::vector<bool> updateFlags = WritableColumns();
         const std::vector<bool> insertFlags = WritableColumns();
         editedColour_ = aux.SettingColor(setting::ColorMatrixBackEdited);
         const long loaded = matrix_->LoadedRowCount();
+        // One transaction: a file committed once, not once per row.
+        bool anyFlagged = false;
+        for (const auto& f : rowChanged_) anyFlagged = anyFlagged || f == "1";
+        if (anyFlagged) {
+            ds->BeginTransaction();
+            inTransaction = true;
+        }
         for (size_t i = 0; i < rowChanged_.size(); ++i) {
             if (rowChanged_[i] != "1") continue;
             row = static_cast<long>(i) + 1;
@@ -217,6 +225,10 @@ void clsForm::WriteData() {
             written.push_back(row);
         }
         row = 0;
+        if (inTransaction) {
+            inTransaction = false;
+            ds->CommitTransaction();
+        }
         if (notFound.empty()) {
             ShowTable(tableName_, 0);
         } else {
@@ -243,6 +255,16 @@ void clsForm::WriteData() {
             ShowMessage(GetMessage(219, Variant(rows)), host::mb::Exclamation);
         }
     } catch (const Error& e) {
+        if (inTransaction) {
+            // The rows before the failure stay written, as without a transaction;
+            // if even that fails, they are flagged again so nothing typed is lost.
+            try {
+                ds->CommitTransaction();
+            } catch (const Error&) {
+                for (long r : written) rowChanged_[static_cast<size_t>(r - 1)] = "1";
+                updated = inserted = 0;
+            }
+        }
         handleWriteError(e, row, sql);
     }
     try {

@@ -252,6 +252,21 @@ public:
     std::shared_ptr<ado::Recordset> Execute(const std::string& commandText, long& recordsAffected, long) override {
         return run(commandText, ado::command::Text, nullptr, recordsAffected, "ADODB.Connection");
     }
+    long BeginTrans() override {
+        if (!session_) connectionUnusable("ADODB.Connection");
+        if (inTransaction_) raise(-2147168237, "Only one transaction can be active on this connection.", "ADODB.Connection");
+        session_->exec("BEGIN IMMEDIATE");
+        inTransaction_ = true;
+        return 1;
+    }
+    void CommitTrans() override { endTransaction("COMMIT"); }
+    void RollbackTrans() override { endTransaction("ROLLBACK"); }
+    void endTransaction(const char* sql) {
+        if (!session_) connectionUnusable("ADODB.Connection");
+        if (!inTransaction_) raise(-2147168242, "No transaction is active.", "ADODB.Connection");
+        inTransaction_ = false;
+        session_->exec(sql);
+    }
 
     // Runs text, or a stored query by name, with parameter values by name.
     std::shared_ptr<ado::Recordset> run(const std::string& text, int commandType, const ado::Parameters* params,
@@ -302,6 +317,7 @@ private:
     int cursorLocation_ = 2;
     std::string connectionString_;
     std::shared_ptr<Session> session_;
+    bool inTransaction_ = false;
 };
 
 class JetCommand : public ado::Command {

@@ -228,3 +228,29 @@ TEST_F(AdoTest, OpenRefusesBadInputWithTheProviderNumber) {
 }
 
 }  // namespace dalvera::jet::test
+
+namespace dalvera::jet::test {
+
+TEST_F(AdoTest, TransactionsCommitOrRollBackTheirStatements) {
+    fill();
+    auto c = connect();
+    auto count = [&] {
+        auto rs = c->Execute("SELECT * FROM Customers");
+        return rs->RecordCount();
+    };
+    long affected = 0;
+    EXPECT_EQ(c->BeginTrans(), 1);
+    EXPECT_THROW(c->BeginTrans(), Error);  // one at a time
+    c->Execute("INSERT INTO Customers (Company, Email) VALUES ('Cask', 'c@x')", affected);
+    c->RollbackTrans();
+    EXPECT_EQ(count(), 2);
+    c->BeginTrans();
+    c->Execute("INSERT INTO Customers (Company, Email) VALUES ('Cask', 'c@x')", affected);
+    // A refused statement inside the transaction leaves the earlier ones in it.
+    EXPECT_THROW(c->Execute("INSERT INTO Customers (Company) VALUES (NULL)", affected), Error);
+    c->CommitTrans();
+    EXPECT_EQ(count(), 3);
+    EXPECT_THROW(c->CommitTrans(), Error);  // none active
+}
+
+}  // namespace dalvera::jet::test

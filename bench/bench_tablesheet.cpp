@@ -3,6 +3,8 @@
 // `sqlite3 -csv`, in one run; prints both, their ratio and the memory held per cell.
 #include <benchmark/benchmark.h>
 
+#include "BenchSession.h"
+
 #include "ShellDump.h"
 #include <sqlite3.h>
 #include <malloc.h>
@@ -37,27 +39,6 @@ std::string gDir, gPath;
 double gBestClick = 1e9, gBestShell = 1e9;
 long gBytesPerCell = -1;
 
-// A person who agrees to everything and picks the benchmark's database.
-class AgreeingUI : public host::UserInterface {
-public:
-    int MsgBox(const std::string&, int style, const std::string&) override {
-        int buttons = style & host::mb::ButtonsMask;
-        return buttons == host::mb::YesNo || buttons == host::mb::YesNoCancel ? host::answer::Yes : host::answer::OK;
-    }
-    Variant ApplicationInputBox(const std::string&, const std::string&, const Variant&, int) override {
-        return Variant(false);
-    }
-    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string GetOpenFileName(const host::OpenFileRequest&) override { return gPath; }
-    Variant GetSaveAsFilename(const std::string&, const std::string&, int, const std::string&) override {
-        return Variant(false);
-    }
-    bool EditColor(int, long&) override { return false; }
-    void ShowForm(host::Form& form) override {
-        if (form.control("cmdOK")) form.Click("cmdOK");
-        form.Hide();
-    }
-};
 
 void buildTable() {
     gDir = (std::filesystem::temp_directory_path() / ("dalvera-bench-sheet-" + std::to_string(::getpid()))).string();
@@ -89,31 +70,18 @@ long residentBytes() {
     return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-AgreeingUI gUI;
+bench::AgreeingUI gUI(gPath);
 std::unique_ptr<Session> gSession;
 
 void startSession() {
-    setenv("TMPDIR", (gDir + "/temp").c_str(), 1);
-    SessionOptions o;
-    o.registryFile = gDir + "/registry.reg";
-    o.countryCode = 1;
-    gSession = std::make_unique<Session>(gUI, o);
-    gSession->openAddin();
-    auto open = goApplication->Toolbar().FindControlByTag(tag::OpenDatabase);
-    gSession->user().clickControl(open);
+    gSession = bench::openDatabaseSession(gUI, gDir);
     // A million cells is what this measures: no question about the size.
     goApplication->Aux().WriteSetting(4, setting::WarningNrOfCells, Variant::longValue(100000000));
 }
 
-host::ControlPtr tableButton() {
-    auto controls = goApplication->Toolbar().FindControlByTag(tag::Tables)->Controls();
-    for (long i = 1; i <= controls->Count(); ++i)
-        if (controls->Item(i)->Parameter() == "Sales") return controls->Item(i);
-    return nullptr;
-}
 
 void ClickToSheet(benchmark::State& state) {
-    auto button = tableButton();
+    auto button = bench::tableButton("Sales");
     if (!button) {
         state.SkipWithError("no table button");
         return;

@@ -4,6 +4,8 @@
 // dominates; TMPDIR=/dev/shm leaves it out and shows the system's own cost.
 #include <benchmark/benchmark.h>
 
+#include "BenchSession.h"
+
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -33,27 +35,6 @@ constexpr long kRows = 10000;
 std::string gDir, gPath;
 double gBestWrite = 1e9, gBestReload = 1e9;
 
-// A person who agrees to everything and picks the benchmark's database.
-class AgreeingUI : public host::UserInterface {
-public:
-    int MsgBox(const std::string&, int style, const std::string&) override {
-        int buttons = style & host::mb::ButtonsMask;
-        return buttons == host::mb::YesNo || buttons == host::mb::YesNoCancel ? host::answer::Yes : host::answer::OK;
-    }
-    Variant ApplicationInputBox(const std::string&, const std::string&, const Variant&, int) override {
-        return Variant(false);
-    }
-    std::string InputBox(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string GetOpenFileName(const host::OpenFileRequest&) override { return gPath; }
-    Variant GetSaveAsFilename(const std::string&, const std::string&, int, const std::string&) override {
-        return Variant(false);
-    }
-    bool EditColor(int, long&) override { return false; }
-    void ShowForm(host::Form& form) override {
-        if (form.control("cmdOK")) form.Click("cmdOK");
-        form.Hide();
-    }
-};
 
 void buildTable() {
     gDir = (std::filesystem::temp_directory_path() / ("dalvera-bench-write-" + std::to_string(::getpid()))).string();
@@ -81,20 +62,12 @@ std::string fileText(const std::string& sql) {
     return out;
 }
 
-AgreeingUI gUI;
+bench::AgreeingUI gUI(gPath);
 std::unique_ptr<Session> gSession;
 
 void startSession() {
-    setenv("TMPDIR", (gDir + "/temp").c_str(), 1);
-    SessionOptions o;
-    o.registryFile = gDir + "/registry.reg";
-    o.countryCode = 1;
-    gSession = std::make_unique<Session>(gUI, o);
-    gSession->openAddin();
-    gSession->user().clickControl(goApplication->Toolbar().FindControlByTag(tag::OpenDatabase));
-    auto controls = goApplication->Toolbar().FindControlByTag(tag::Tables)->Controls();
-    for (long i = 1; i <= controls->Count(); ++i)
-        if (controls->Item(i)->Parameter() == "Items") gSession->user().clickControl(controls->Item(i));
+    gSession = bench::openDatabaseSession(gUI, gDir);
+    if (auto items = bench::tableButton("Items")) gSession->user().clickControl(items);
 }
 
 // One paste over the Name column of every row: one change event flags them all.

@@ -1,5 +1,6 @@
 #include "runtime/DateSerial.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -79,6 +80,20 @@ bool parseTime(std::string_view t, double& frac) {
     };
     if (endsWithCI("pm")) { pm = true; t = trim(t.substr(0, t.size() - 2)); }
     else if (endsWithCI("am")) { am = true; t = trim(t.substr(0, t.size() - 2)); }
+    // Fractions of a second ("10:20:30.125"), as ISO stamps and the database write them.
+    double fraction = 0;
+    size_t point = t.find_first_of(".,");
+    if (point != std::string_view::npos) {
+        std::string_view digits = t.substr(point + 1);
+        if (digits.empty() || digits.size() > 9 || std::count(t.begin(), t.begin() + point, ':') != 2) return false;
+        double scale = 0.1;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return false;
+            fraction += (c - '0') * scale;
+            scale /= 10;
+        }
+        t = t.substr(0, point);
+    }
     std::vector<int> n;
     if (!splitNumbers(t, ":", n) || n.size() < 2 || n.size() > 3) return false;
     int h = n[0], mi = n[1], se = n.size() == 3 ? n[2] : 0;
@@ -88,7 +103,7 @@ bool parseTime(std::string_view t, double& frac) {
         if (am && h == 12) h = 0;
     }
     if (h > 23 || mi > 59 || se > 59) return false;
-    frac = (h * 3600 + mi * 60 + se) / 86400.0;
+    frac = (h * 3600 + mi * 60 + se + fraction) / 86400.0;
     return true;
 }
 
@@ -149,14 +164,18 @@ double dateSerial(int year, int month, int day, int hour, int minute, int second
 }
 
 DateParts dateParts(double serial) {
+    DateParts p;
+    if (!std::isfinite(serial) || std::fabs(serial) > 1e9) return p;  // no calendar day; keeps the cast defined
+    // The integer part names the day, the fraction counts forward from its
+    // midnight, also before the epoch: -1.25 is 29 December 1899, 6:00.
     double days = std::trunc(serial);
     double frac = std::fabs(serial - days);
     long long secs = std::llround(frac * 86400.0);
     if (secs >= 86400) {
+        // Rounded up to the next midnight: the next calendar day, whichever the sign.
         secs -= 86400;
-        days += serial < 0 ? -1 : 1;
+        days += 1;
     }
-    DateParts p;
     civilFromDays(static_cast<long long>(days) + kEpoch, p.year, p.month, p.day);
     p.hour = static_cast<int>(secs / 3600);
     p.minute = static_cast<int>(secs / 60 % 60);
@@ -165,7 +184,9 @@ DateParts dateParts(double serial) {
 }
 
 int weekday(double serial) {
-    long long days = static_cast<long long>(std::floor(serial));
+    if (!std::isfinite(serial) || std::fabs(serial) > 1e9) return 1;
+    // The day is the integer part, also before the epoch (-1.25 is a Friday).
+    long long days = static_cast<long long>(std::trunc(serial));
     // 1899-12-30 was a Saturday (7).
     long long w = ((days + 6) % 7 + 7) % 7;  // 0 = Sunday
     return static_cast<int>(w) + 1;

@@ -599,17 +599,31 @@ std::string pad2(long long v, int count) {
     return s;
 }
 
+// The first day of year 100 and of year 10000: the calendar that serials reach.
+constexpr double kFirstSerial = -657434, kEndSerial = 2958466;
+
 std::string renderDate(const Section& sec, double serial, const FormatLocale& loc) {
-    if (!std::isfinite(serial) || serial < 0 || serial >= 2958466) return "########";
+    if (!std::isfinite(serial) || std::trunc(serial) < kFirstSerial || serial >= kEndSerial) return "########";
     int subDigits = 0;
-    for (const auto& t : sec.toks)
+    bool elapsed = false;
+    for (const auto& t : sec.toks) {
         if (t.kind == T::SubSecond) subDigits = std::max(subDigits, t.count);
+        elapsed = elapsed || t.kind == T::ElapsedH || t.kind == T::ElapsedM || t.kind == T::ElapsedS;
+    }
+    // A negative duration has no [h]:mm form.
+    if (elapsed && serial < 0) return "########";
     // Round once, to the finest unit shown, so 23:59:59.6 becomes the next day.
+    // The integer part is the day and the fraction counts forward from its
+    // midnight, also before 1899-12-30 (-1.25 is 29 December 1899, 6:00).
     const long long unitsPerSecond = subDigits == 0 ? 1 : subDigits == 1 ? 10 : subDigits == 2 ? 100 : 1000;
     const long long unitsPerDay = 86400 * unitsPerSecond;
-    long long total = std::llround(serial * static_cast<double>(unitsPerDay));
-    long long days = total / unitsPerDay;
-    long long units = total % unitsPerDay;
+    const double whole = std::trunc(serial);
+    long long days = static_cast<long long>(whole);
+    long long units = std::llround(std::fabs(serial - whole) * static_cast<double>(unitsPerDay));
+    if (units >= unitsPerDay) {
+        units -= unitsPerDay;
+        days += 1;
+    }
     const DateParts date = dateParts(static_cast<double>(days));
     const int dow = weekday(static_cast<double>(days)) - 1;
     const long long secs = units / unitsPerSecond;
@@ -621,7 +635,8 @@ std::string renderDate(const Section& sec, double serial, const FormatLocale& lo
     for (const auto& t : sec.toks) {
         switch (t.kind) {
         case T::Year:
-            out += t.count <= 2 ? pad2(date.year % 100, 2) : std::to_string(date.year);
+            if (t.count <= 2) out += pad2(date.year % 100, 2);
+            else out += std::string(date.year < 1000 ? 4 - std::to_string(date.year).size() : 0, '0') + std::to_string(date.year);
             break;
         case T::Month:
             if (t.count <= 2) out += pad2(date.month, t.count);
@@ -689,7 +704,7 @@ std::string renderText(const Section& sec, const std::string& text) {
     return out;
 }
 
-std::string formatNumberWith(const std::vector<Section>& secs, double v, const FormatLocale& loc) {
+std::string formatNumberWith(const std::vector<Section>& secs, double v, bool dateValue, const FormatLocale& loc) {
     const Section* sec = &secs[0];
     bool sign = false;
     double x = v;
@@ -718,6 +733,8 @@ std::string formatNumberWith(const std::vector<Section>& secs, double v, const F
         sec = &secs[2];
     }
     if (sec->isDate) {
+        // A date keeps its sign: a serial below zero is a day before 1899-12-30.
+        if (dateValue) return renderDate(*sec, v, loc);
         if (sign) return "########";
         return renderDate(*sec, x, loc);
     }
@@ -753,6 +770,28 @@ bool isDateTimeFormat(std::string_view format) {
     return secs[0].isDate;
 }
 
+bool isTextFormat(std::string_view format) {
+    if (isGeneral(format)) return false;
+    auto secs = parseFormat(format);
+    const Section& s = secs[0];
+    return secs.size() == 1 && s.hasAt && !s.hasDigits && !s.hasGeneral && !s.isDate;
+}
+
+DateOrder dateOrder(std::string_view format) {
+    if (isGeneral(format)) return DateOrder::Neither;
+    auto secs = parseFormat(format);
+    if (!secs[0].isDate) return DateOrder::Neither;
+    const auto& toks = secs[0].toks;
+    size_t day = toks.size(), month = toks.size();
+    for (size_t k = 0; k < toks.size(); ++k) {
+        // ddd and dddd name the weekday; they say nothing of the order.
+        if (toks[k].kind == T::Day && toks[k].count <= 2 && day == toks.size()) day = k;
+        if (toks[k].kind == T::Month && month == toks.size()) month = k;
+    }
+    if (day == toks.size() || month == toks.size()) return DateOrder::Neither;
+    return day < month ? DateOrder::DayFirst : DateOrder::MonthFirst;
+}
+
 std::string formatValue(const Variant& value, std::string_view format, const FormatLocale& loc) {
     const bool general = isGeneral(format);
     std::vector<Section> secs;
@@ -782,7 +821,7 @@ std::string formatValue(const Variant& value, std::string_view format, const For
             v = std::strtod(buf, nullptr);
         }
         if (general) return renderGeneral(v, loc);
-        return formatNumberWith(secs, v, loc);
+        return formatNumberWith(secs, v, value.type() == VarType::Date, loc);
     }
     }
 }

@@ -33,7 +33,9 @@ inline constexpr std::string_view kPercentStyleFormat = "0%";
 // numbers in at most 11 characters (sign not counted), switching to
 // scientific notation when they do not fit; a date value under General shows
 // its serial. Texts pass through unless the code has a text section. A date
-// format on a negative value shows "########", as the host does. A malformed
+// value (VarType::Date) shows as a date from year 100 to 9999, before 1899-12-30
+// too; a plain negative number under a date format shows "########", as the
+// host does. A malformed
 // code (open quote or bracket, dangling \ _ or *, more than four sections)
 // raises error 1004.
 std::string formatValue(const Variant& value, std::string_view format,
@@ -46,6 +48,17 @@ std::string formatGeneral(double value, const FormatLocale& locale = FormatLocal
 // year, hour, minute, second or AM/PM codes outside literals and tags).
 // A malformed code raises error 1004.
 bool isDateTimeFormat(std::string_view format);
+
+// True when the code makes a cell a text cell: one section that shows the
+// text (@) and no number, date or General codes ("@", "\"ID \"@").
+// A malformed code raises error 1004.
+bool isTextFormat(std::string_view format);
+
+// Which of day and month the code's first section shows first; Neither when it
+// does not show both (General, numbers, times, "mmmm yyyy"). Weekday names
+// (ddd, dddd) do not count as the day.
+enum class DateOrder { Neither, DayFirst, MonthFirst };
+DateOrder dateOrder(std::string_view format);
 
 // Raises error 1004 with the reason when the code is malformed.
 void checkNumberFormat(std::string_view format);

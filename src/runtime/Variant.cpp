@@ -15,7 +15,8 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 int64_t roundHalfEven(double v) {
     double r = std::nearbyint(v);  // default rounding mode is to nearest, ties to even
-    if (!(r >= -9.2e18 && r <= 9.2e18)) raise(err::Overflow, standardErrorText(err::Overflow));
+    // Every double in [-2^63, 2^63) fits; the bound is exact in binary.
+    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) raise(err::Overflow, standardErrorText(err::Overflow));
     return static_cast<int64_t>(r);
 }
 }  // namespace

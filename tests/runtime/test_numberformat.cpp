@@ -155,8 +155,8 @@ TEST(NumberFormatDates, MinutesMonthsAndClock) {
     EXPECT_EQ(fmt(dateSerial(2024, 1, 1, 23, 59, 59) + 0.6 / 86400, "d/m h:mm:ss"), "2/1 0:00:00");
     EXPECT_EQ(fmt(dateSerial(2024, 1, 1, 23, 59, 59) + 0.6 / 86400, "h:mm:ss.0"), "23:59:59.6");
     EXPECT_EQ(fmt(1.5, "[h]:mm"), "36:00");
-    EXPECT_EQ(fmt(Variant::date(-1), "d/m/yyyy"), "########");
-    EXPECT_EQ(fmt(-1, "d/m/yyyy"), "########");
+    EXPECT_EQ(fmt(Variant::date(-1), "d/m/yyyy"), "29/12/1899");  // a date before the epoch is still a date
+    EXPECT_EQ(fmt(-1, "d/m/yyyy"), "########");                     // a negative number is not
     EXPECT_EQ(fmt(Variant::date(dateSerial(2024, 12, 1)), "mmmmm"), "D");
 }
 
@@ -205,4 +205,40 @@ TEST(NumberFormatSections, Conditions) {
     EXPECT_EQ(fmt(2, "[=1]\"one\";[=2]\"two\""), "two");
     EXPECT_EQ(fmt(-5, "[>=0]0;0"), "-5");
     EXPECT_THROW(fmt(1, "[<abc]0"), Error);
+}
+
+TEST(NumberFormatDates, BeforeTheEpochAndFractionsOfSeconds) {
+    EXPECT_EQ(fmt(Variant::date(dateSerial(1850, 3, 1)), "d/m/yyyy"), "1/3/1850");
+    EXPECT_EQ(fmt(Variant::date(dateSerial(1850, 3, 1, 13, 45, 10)), "d/m/yyyy h:mm:ss"), "1/3/1850 13:45:10");
+    EXPECT_EQ(fmt(Variant::date(-1.25), "d/m/yyyy h:mm"), "29/12/1899 6:00");
+    EXPECT_EQ(fmt(Variant::date(-1.25), "dddd d mmmm yyyy", nl), "vrijdag 29 december 1899");
+    EXPECT_EQ(fmt(Variant::date(-0.5), "d/m/yyyy h:mm"), "30/12/1899 12:00");
+    EXPECT_EQ(fmt(Variant::date(dateSerial(100, 1, 1)), "yyyy-mm-dd"), "0100-01-01");
+    EXPECT_EQ(fmt(Variant::date(dateSerial(100, 1, 1) - 0.5), "d/m/yyyy"), "1/1/0100");  // 12:00 that day
+    EXPECT_EQ(fmt(Variant::date(dateSerial(100, 1, 1) - 1), "d/m/yyyy"), "########");    // before year 100
+    EXPECT_EQ(fmt(Variant::date(-1.25), "[h]:mm"), "########");  // no negative duration
+    EXPECT_EQ(fmt(Variant::date(-1.25), "0.00"), "-1.25");
+
+    const double stamp = dateSerial(2024, 1, 2, 10, 20, 30) + 0.123 / 86400;
+    EXPECT_EQ(fmt(Variant::date(stamp), "d/m/yyyy h:mm:ss.000"), "2/1/2024 10:20:30.123");
+    EXPECT_EQ(fmt(Variant::date(stamp), "h:mm:ss.000", nl), "10:20:30,123");
+    EXPECT_EQ(fmt(Variant::date(stamp), "h:mm:ss"), "10:20:30");
+    const double early = dateSerial(1850, 3, 1, 6, 0, 0) - 0.25 / 86400;  // 06:00:00.250
+    EXPECT_EQ(fmt(Variant::date(early), "d/m/yyyy hh:mm:ss.00"), "1/3/1850 06:00:00.25");
+    // Rounding to the shown unit crosses midnight forward, also before 1900.
+    EXPECT_EQ(fmt(Variant::date(-1 - 86399.9996 / 86400), "d/m/yyyy h:mm:ss.000"), "30/12/1899 0:00:00.000");
+}
+
+TEST(NumberFormatKinds, TextCellsAndTheOrderOfDayAndMonth) {
+    for (const char* f : {"@", "\"ID \"@", "@\" (text)\""}) EXPECT_TRUE(isTextFormat(f)) << f;
+    for (const char* f : {"General", "", "0", "0;@", "0.00;-0.00;0;@", "d/m/yyyy", "\"@\""})
+        EXPECT_FALSE(isTextFormat(f)) << f;
+    EXPECT_THROW(isTextFormat("@\""), Error);
+
+    for (const char* f : {"d/m/yyyy", "d-m-yyyy", "dd/mm/yyyy h:mm:ss", "dddd d mmmm yyyy", "h:mm d/m", "d mmm"})
+        EXPECT_EQ(dateOrder(f), DateOrder::DayFirst) << f;
+    for (const char* f : {"m/d/yyyy", "mm/dd/yy h:mm", "mmm d, yyyy", "yyyy-mm-dd", "dddd, mmmm d"})
+        EXPECT_EQ(dateOrder(f), DateOrder::MonthFirst) << f;
+    for (const char* f : {"General", "@", "0.00", "h:mm:ss", "mm:ss", "mmmm yyyy", "ddd mmm", "\"d/m\" 0"})
+        EXPECT_EQ(dateOrder(f), DateOrder::Neither) << f;
 }

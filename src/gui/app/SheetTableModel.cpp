@@ -93,21 +93,10 @@ QString SheetTableModel::displayText(int32_t row, int32_t col) const {
 QString SheetTableModel::editText(int32_t row, int32_t col) const {
     const auto* m = sheet();
     if (!m) return {};
-    Variant v = m->value(row, col);
-    const bool dutch = locale_.language == FormatLocale::Language::Dutch;
-    if (v.isEmpty()) return {};
-    if (v.isBoolean()) {
-        auto words = platform::entryLocale(app_.countryCode());
-        return QString::fromStdString(v.toBool() ? words.trueWord : words.falseWord);
-    }
-    if (v.isDate()) {
-        double serial = v.toDouble();
-        bool whole = serial == std::floor(serial);
-        const char* format = dutch ? (whole ? "d-m-yyyy" : "d-m-yyyy h:mm:ss") : (whole ? "m/d/yyyy" : "m/d/yyyy h:mm:ss");
-        return QString::fromStdString(formatValue(v, format, locale_));
-    }
-    if (v.isNumber()) return QString::fromStdString(formatGeneral(v.toDouble(), locale_));
-    return QString::fromStdString(v.text());
+    // The text that reads back as the same value in this cell: a confirmed,
+    // unchanged edit must not turn 007 into 7, swap day and month, or cut digits.
+    return QString::fromStdString(
+        platform::entryText(m->value(row, col), styleAt(row, col).numberFormat, platform::entryLocale(app_.countryCode())));
 }
 
 std::vector<QString> SheetTableModel::listValues(int32_t row, int32_t col) const {

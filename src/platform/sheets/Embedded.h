@@ -29,6 +29,18 @@ EntryLocale entryLocale(int countryCode);
 // A typed entry as the host reads it: Empty, number, Boolean, date or text.
 // impliedFormat receives the number format the entry implies ("" for none).
 Variant parseEntry(const std::string& text, const EntryLocale& locale, std::string* impliedFormat = nullptr);
+// An entry typed or pasted into a cell with this number format. A text format
+// ("@") keeps the entry exactly as given (an empty entry empties the cell); a
+// date format reads day and month in the order it shows them (d/m/yyyy day
+// first, m/d/yyyy month first) in either language; other formats read as
+// parseEntry does. ISO dates are read in any cell that is not text.
+Variant parseCellEntry(const std::string& text, const EntryLocale& locale, std::string_view numberFormat,
+                       std::string* impliedFormat = nullptr);
+// The text an editor shows for a cell's value: confirming it unchanged through
+// parseCellEntry gives the same value back (dates in the order the cell reads
+// them, all digits of a number, an apostrophe before a text that would
+// otherwise read as a number, date or Boolean).
+std::string entryText(const Variant& value, std::string_view numberFormat, const EntryLocale& locale);
 // The country code of the process locale (LC_ALL, LC_NUMERIC, LANG): 31 for nl, 1 otherwise.
 int countryCodeFromEnvironment();
 

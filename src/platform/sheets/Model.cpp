@@ -1,10 +1,13 @@
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/sheets/Embedded.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Error.h"
+#include "runtime/NumberFormat.h"
 #include "runtime/Text.h"
 
 namespace dalvera::platform {
@@ -342,6 +345,92 @@ Variant parseEntry(const std::string& text, const EntryLocale& l, std::string* i
         return Variant::date(serial);
     }
     return Variant(text);
+}
+
+Variant parseCellEntry(const std::string& text, const EntryLocale& locale, std::string_view numberFormat,
+                       std::string* impliedFormat) {
+    if (impliedFormat) impliedFormat->clear();
+    // A text cell keeps what was typed, to the character: leading zeros, a plus
+    // sign, blanks and a leading apostrophe ('s-Hertogenbosch) are data.
+    if (isTextFormat(numberFormat)) return text.empty() ? Variant() : Variant(text);
+    EntryLocale l = locale;
+    switch (dateOrder(numberFormat)) {
+    case DateOrder::DayFirst: l.dayFirst = true; break;
+    case DateOrder::MonthFirst: l.dayFirst = false; break;
+    case DateOrder::Neither: break;
+    }
+    return parseEntry(text, l, impliedFormat);
+}
+
+std::string entryText(const Variant& value, std::string_view numberFormat, const EntryLocale& locale) {
+    switch (value.type()) {
+    case VarType::Empty:
+    case VarType::Null:
+    case VarType::Error: return {};
+    case VarType::Boolean: return value.toBool() ? locale.trueWord : locale.falseWord;
+    case VarType::String: {
+        const std::string& t = value.stringRef();
+        if (isTextFormat(numberFormat)) return t;
+        // A text that would read as something else keeps its apostrophe, so
+        // confirming the edit unchanged leaves it text.
+        if (!t.empty() && (t[0] == '\'' || !parseCellEntry(t, locale, numberFormat).isString())) return "'" + t;
+        return t;
+    }
+    case VarType::Date: {
+        // In the order the cell reads it back; the time with its seconds and
+        // any milliseconds, so nothing is lost by confirming the edit.
+        const double serial = value.toDateSerial();
+        double whole = std::trunc(serial);
+        long long ms = std::llround(std::fabs(serial - whole) * 86400000.0);
+        if (ms >= 86400000) ms -= 86400000, whole += 1;
+        char time[32];
+        std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
+        std::string clock = time;
+        if (ms % 1000) {
+            std::snprintf(time, sizeof time, ".%03lld", ms % 1000);
+            clock += time;
+        }
+        if (whole == 0 && serial >= 0) return clock;  // a time of day alone
+        DateOrder order = dateOrder(numberFormat);
+        bool dayFirst = order == DateOrder::Neither ? locale.dayFirst : order == DateOrder::DayFirst;
+        DateParts p = dateParts(whole);
+        char sep = locale.dutch ? '-' : '/';
+        char date[40];
+        std::snprintf(date, sizeof date, "%d%c%d%c%04d", dayFirst ? p.day : p.month, sep, dayFirst ? p.month : p.day, sep,
+                      p.year);
+        return ms ? std::string(date) + " " + clock : std::string(date);
+    }
+    case VarType::ByteArray: return value.toString();
+    default: {
+        // All the digits that read back as the same number, in the locale's notation.
+        const double d = value.toDouble();
+        std::string s = formatDouble(d);
+        double back;
+        if (!parseNumber(s, back) || back != d) {
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "%.17G", d);
+            s = buf;
+        }
+        for (char& c : s)
+            if (c == '.') c = locale.decimal;
+        return s;
+    }
+    }
+}
+
+bool parseRuleNumber(std::string_view text, double& out) {
+    std::string s = trimBlanks(text);
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')) return false;
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || std::isnan(v)) return false;
+    // The largest Double written in 15 digits (1.79769313486232E+308) lies just
+    // past it; such a bound is the end of the range, not an unreadable one.
+    if (std::isinf(v)) v = std::copysign(std::numeric_limits<double>::max(), v);
+    out = v;
+    return true;
 }
 
 }  // namespace dalvera::platform

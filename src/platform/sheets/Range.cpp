@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/sheets/Embedded.h"
 #include "runtime/DateSerial.h"
@@ -20,6 +21,22 @@ std::string formulaText(const Variant& v) {
     if (v.isString()) return v.stringRef();
     if (v.isBoolean()) return v.toBool() ? "TRUE" : "FALSE";
     return formatDouble(v.toDouble());
+}
+
+// A rule's bound as its formula text. A number keeps the digits that read
+// back as the same Double, so a bound passed as a number compares as given
+// (-922337203685477.5807 is not widened to -922337203685478).
+std::string boundText(const Variant& v) {
+    if (!v.isNumber()) return formulaText(v);
+    double d = v.toDouble();
+    std::string s = formatDouble(d);
+    double back;
+    if (std::isfinite(d) && !(parseRuleNumber(s, back) && back == d)) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17G", d);
+        s = buf;
+    }
+    return s;
 }
 
 std::string displayText(const Variant& v) {
@@ -789,8 +806,8 @@ private:
         if (two && formulaText(f2).empty())
             raise(err::HostRefusal, "Between and not-between need a second formula (Formula2).", kSource);
         r.type = type, r.alertStyle = a, r.op = o;
-        r.formula1 = formulaText(f1);
-        r.formula2 = two ? formulaText(f2) : std::string();
+        r.formula1 = boundText(f1);
+        r.formula2 = two ? boundText(f2) : std::string();
     }
     std::shared_ptr<WorksheetImpl> sheet_;
     std::vector<Rect> areas_;

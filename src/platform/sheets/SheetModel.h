@@ -207,6 +207,10 @@ private:
 const WorkbookModel& workbookModel(const host::Workbook& workbook);
 const SheetModel& sheetModel(const host::Worksheet& sheet);
 
+// A number bound of a validation rule in the '.' notation; a bound past the
+// range of a Double is read as that range's end.
+bool parseRuleNumber(std::string_view text, double& out);
+
 // Column letters of a number: 28 gives "AB".
 std::string columnLetters(int32_t col);
 std::string addressA1(const Rect& r, bool rowAbs = true, bool colAbs = true);

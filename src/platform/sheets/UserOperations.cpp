@@ -1,3 +1,5 @@
+#include <map>
+
 #include "platform/sheets/Embedded.h"
 #include "runtime/Error.h"
 #include "runtime/Text.h"
@@ -62,10 +64,11 @@ UserOperations::Result UserOperations::typeText(const host::RangePtr& cell, cons
     Rect target{a.r1, a.c1, a.r1, a.c1};
     if (refuseProtected(*sheet, {target})) return Result::Refused;
     std::string implied;
-    Variant value = parseEntry(text, entryLocale(app_.countryCode()), &implied);
+    const std::string format = sheet->styles()[sheet->model().styleAt(a.r1, a.c1)].numberFormat;
+    Variant value = parseCellEntry(text, entryLocale(app_.countryCode()), format, &implied);
     if (!acceptByValidation(*sheet, a.r1, a.c1, value)) return Result::Refused;
     sheet->writeCell(a.r1, a.c1, value);
-    if (!implied.empty() && sheet->styles()[sheet->model().styleAt(a.r1, a.c1)].numberFormat == "General")
+    if (!implied.empty() && format == "General")
         sheet->applyStyle({target}, [&](CellStyle& s) { s.numberFormat = implied; });
     sheet->changed({target});
     if (app_.MoveAfterReturn()) {
@@ -96,18 +99,24 @@ UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
     if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
     Rect target{a.r1, a.c1, int32_t(a.r1 + rows.size() - 1), int32_t(a.c1 + width - 1)};
     if (refuseProtected(*sheet, {target})) return Result::Refused;
-    // Pasted entries meet the same rules as typed ones, so a paste cannot slip
-    // values past a column's input rule.
+    // Pasted entries are read and checked as typed ones, cell by cell, so a
+    // paste cannot slip values past a column's format or input rule.
     EntryLocale locale = entryLocale(app_.countryCode());
     std::vector<std::vector<Variant>> values(rows.size());
+    std::map<std::string, std::vector<Rect>> implied;  // General cells an entry gives a format
     for (size_t i = 0; i < rows.size(); ++i)
         for (size_t j = 0; j < width; ++j) {
-            Variant v = j < rows[i].size() ? parseEntry(rows[i][j], locale) : Variant();
-            if (!acceptByValidation(*sheet, target.r1 + int32_t(i), target.c1 + int32_t(j), v)) return Result::Refused;
+            const int32_t r = target.r1 + int32_t(i), c = target.c1 + int32_t(j);
+            const std::string& format = sheet->styles()[sheet->model().styleAt(r, c)].numberFormat;
+            std::string fmt;
+            Variant v = j < rows[i].size() ? parseCellEntry(rows[i][j], locale, format, &fmt) : Variant();
+            if (!acceptByValidation(*sheet, r, c, v)) return Result::Refused;
+            if (!fmt.empty() && format == "General") implied[fmt].push_back({r, c, r, c});
             values[i].push_back(std::move(v));
         }
     for (size_t i = 0; i < rows.size(); ++i)
         for (size_t j = 0; j < width; ++j) sheet->writeCell(target.r1 + int32_t(i), target.c1 + int32_t(j), values[i][j]);
+    for (auto& [fmt, cells] : implied) sheet->applyStyle(cells, [&](CellStyle& s) { s.numberFormat = fmt; });
     sheet->setSelection({target}, target.r1, target.c1);
     sheet->changed({target});
     return Result::Accepted;

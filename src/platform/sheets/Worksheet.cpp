@@ -150,7 +150,9 @@ bool matchesCriterion(const Variant& cell, const Variant& criterion) {
     double d;
     Variant operand = parseNumber(c, d) ? Variant(d) : Variant(c);
     if (op == "=" || op == "<>") {
-        bool eq = operand.isString() ? likeNoCase(text, c) : (cell.isNumber() || cell.isDate()) && cell.toDouble() == d;
+        // A text cell compares as text: the key "007" matches the criterion "007".
+        bool eq = operand.isString() || cell.isString() ? likeNoCase(text, c)
+                                                        : (cell.isNumber() || cell.isDate()) && cell.toDouble() == d;
         return op == "=" ? eq : !eq;
     }
     if (cell.isEmpty()) return false;
@@ -501,7 +503,7 @@ bool boundValue(WorksheetImpl& sheet, const std::string& formula, double& out) {
             return false;
         }
     }
-    if (parseNumber(f, out)) return true;
+    if (parseRuleNumber(f, out)) return true;
     return parseDateText(f, out);
 }
 }  // namespace
@@ -520,12 +522,17 @@ bool WorksheetImpl::passes(const ValidationRule& rule, const Variant& value) {
             if (!item.isEmpty() && (compareValues(item, value) == 0 || equalsNoCase(cellText(item), typed))) return true;
         return false;
     }
+    // A number column takes numbers only: an entry read as a date, a Boolean or
+    // a text is a mistake, and its serial must not slip through as a number.
     case host::xl::ValidateWholeNumber:
-        if (!value.isNumber() && !value.isDate()) return false;
+        if (!value.isNumber()) return false;
         v = value.toDouble();
         if (v != std::floor(v)) return false;
         break;
     case host::xl::ValidateDecimal:
+        if (!value.isNumber()) return false;
+        v = value.toDouble();
+        break;
     case host::xl::ValidateDate:
         if (!value.isNumber() && !value.isDate()) return false;
         v = value.toDouble();

@@ -153,7 +153,7 @@ bool constantLimit(const std::string& formula, std::string& out) {
     std::string f = trimBlanks(formula);
     if (!f.empty() && f[0] == '=') f = trimBlanks(f.substr(1));
     double v;
-    if (!parseNumber(f, v)) return false;
+    if (!parseRuleNumber(f, v)) return false;
     out = number(v);
     return true;
 }

@@ -122,7 +122,9 @@ host::RangePtr clsApplication::ShowRecordset(const host::WorksheetPtr& sheet, ho
             host::RangePtr cells = result->Columns(i + 1)->Offset(1, 0)->Resize(n, 1);
             const int type = field->Type();
             if (isFloating(type)) RoundRangeValues(cells, 5);
-            else if (adotype::IsText(type)) cells->SetHorizontalAlignment(host::xl::HAlignLeft);
+            else if (adotype::IsText(type) || type == adotype::Guid) cells->SetHorizontalAlignment(host::xl::HAlignLeft);
+            // Text cells hold text: what is typed there (0612..., 007, 1.50) stays as typed.
+            if (adotype::IsText(type) || type == adotype::Guid) cells->SetNumberFormat("@");
             if (columnModel) applyNotation(cells, columnModel->Notation(), type);
         }
     }

@@ -54,7 +54,11 @@ public:
     virtual QueryList& Queries() = 0;
     // One transaction around the statements of a write: connects when needed.
     virtual void BeginTransaction() = 0;
+    // A failed commit leaves the transaction open; this undoes it.
     virtual void CommitTransaction() = 0;
+    virtual void RollbackTransaction() = 0;
+    // The auto-number the last insert on the open connection was given.
+    virtual Variant LastIdentity() = 0;
 };
 
 }  // namespace dalvera

@@ -49,8 +49,8 @@ void clsDS::CloseDaoDatabase(std::shared_ptr<host::dao::Database>& database) {
 }
 
 std::shared_ptr<ado::Recordset> clsDS::OpenRecordset(IDS& source, const std::string& sSQL, bool CloseConnection) {
+    if (!IsConnectionOpen()) source.ConnectADO();  // its messages are the person's already
     try {
-        if (!IsConnectionOpen()) source.ConnectADO();
         auto recordset = Connection->Execute(sSQL);
         if (CloseConnection) {
             recordset->ActiveConnection(nullptr);
@@ -64,8 +64,8 @@ std::shared_ptr<ado::Recordset> clsDS::OpenRecordset(IDS& source, const std::str
 }
 
 int32_t clsDS::ExecuteStatement(IDS& source, const std::string& sSQL) {
+    if (!IsConnectionOpen()) source.ConnectADO();  // its messages are the person's already
     try {
-        if (!IsConnectionOpen()) source.ConnectADO();
         long affected = 0;
         auto result = Connection->Execute(sSQL, affected);
         if (result && result->State() != ado::state::Closed) result->Close();

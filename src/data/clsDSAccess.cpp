@@ -1,6 +1,7 @@
 #include "data/clsDSAccess.h"
 
 #include <cctype>
+#include <cmath>
 
 #include "app/clsApplication.h"
 #include "app/clsAux.h"
@@ -25,6 +26,25 @@ constexpr long TableLocked = 3008;
 constexpr long OpenFileFlags = 6148;  // file and path must exist, no read-only box
 
 bool isPasswordRefusal(long number) { return number == BadAccount || number == BadPassword; }
+
+// A file that cannot be opened for a reason other than the password, told in the
+// person's words; 0 when the number is no such reason.
+int16_t openFailureMessage(long number) {
+    switch (number) {
+    case 3024:
+    case 3044: return 226;  // missing file or folder
+    case 3045:
+    case 3050:
+    case 3218:
+    case 3260:
+    case 3261:
+    case 3262: return 227;  // locked by someone else
+    case 3027:
+    case 3051: return 228;  // read-only or no permission
+    case 3343: return 229;  // not a database (any more)
+    default: return 0;
+    }
+}
 
 // The busy pointer while the driver connects; skipped when no host is attached.
 void setCursor(int cursor) {
@@ -207,8 +227,10 @@ void clsDSAccess::openDatabase(const std::string& user, const std::string& passw
 }
 
 bool clsDSAccess::ConnectDAO() {
-    auto passOn = [](const Error& e) {
+    auto passOn = [this](const Error& e) {
         if (e.number() == OdbcFailed) raise(err::Exclamation, GetMessage(56), "IDS_ConnectDAO");
+        if (const int16_t message = openFailureMessage(e.number()))
+            raise(err::Exclamation, GetMessage(message, Variant(dbPath_)), "IDS_ConnectDAO");
         throw Error(e.number(), e.description(), "IDS_ConnectDAO");
     };
     try {
@@ -274,7 +296,14 @@ void clsDSAccess::ConnectADO() {
         setCursor(host::xl::CursorDefault);
     } catch (const Error& e) {
         setCursor(host::xl::CursorDefault);
-        if (e.number() == ado::ProviderError) raise(err::Exclamation, PasswordErrorText(), e.source());
+        if (e.number() == ado::ProviderError) {
+            // Only a refused password is told as one; a locked, read-only, missing
+            // or replaced file has a message of its own.
+            const long native = connection->NativeError();
+            if (const int16_t message = openFailureMessage(native))
+                raise(err::Exclamation, GetMessage(message, Variant(dbPath_)), e.source());
+            raise(err::Exclamation, PasswordErrorText(), e.source());
+        }
         raiseDatabaseError(e);
     }
 }
@@ -282,8 +311,8 @@ void clsDSAccess::ConnectADO() {
 void clsDSAccess::DisconnectADO() { adoHelper_->CloseAdoConnection(); }
 
 void clsDSAccess::BeginTransaction() {
+    if (!adoHelper_->IsConnectionOpen()) ConnectADO();  // its messages are the person's already
     try {
-        if (!adoHelper_->IsConnectionOpen()) ConnectADO();
         adoHelper_->Connection->BeginTrans();
     } catch (const Error& e) {
         raiseDatabaseError(e);
@@ -296,6 +325,27 @@ void clsDSAccess::CommitTransaction() {
     } catch (const Error& e) {
         raiseDatabaseError(e);
     }
+}
+
+void clsDSAccess::RollbackTransaction() {
+    try {
+        adoHelper_->Connection->RollbackTrans();
+    } catch (const Error& e) {
+        raiseDatabaseError(e);
+    }
+}
+
+Variant clsDSAccess::LastIdentity() {
+    auto rs = GetRecordSet("SELECT @@IDENTITY", false);
+    Variant value;
+    try {
+        if (!rs->Eof()) value = rs->Fields().Item(0L)->Value();
+    } catch (...) {
+        CloseRecordSet(rs);
+        throw;
+    }
+    CloseRecordSet(rs);
+    return value;
 }
 
 std::shared_ptr<ado::Recordset> clsDSAccess::GetRecordSet(const std::string& sSQL, bool CloseConnection) {
@@ -391,11 +441,27 @@ int32_t clsDSAccess::MapToTypeADO(const Variant& vTypeDB) {
 
 std::string clsDSAccess::Convert2Date(const Variant& vDateTime) {
     if (vDateTime.isMissing()) raiseStandard(err::TypeMismatch);
-    DateParts p = dateParts(vDateTime.toDateSerial());
-    // Seconds are kept: a date-time key with seconds must still match.
-    char text[32];
-    std::snprintf(text, sizeof text, "#%02d/%02d/%04d %02d:%02d:%02d#", p.month, p.day, p.year, p.hour, p.minute,
-                  p.second);
+    const double serial = vDateTime.toDateSerial();
+    // The time of day counts forward from midnight, also before the zero day.
+    const double day = std::trunc(serial);
+    long long ms = std::llround(std::fabs(serial - day) * 86400000.0);
+    double whole = day;
+    if (ms >= 86400000LL) {
+        ms -= 86400000LL;
+        whole += serial < 0 ? -1 : 1;
+    }
+    const DateParts p = dateParts(whole);
+    const long long secs = ms / 1000;
+    char text[48];
+    if (ms % 1000 == 0) {
+        // Seconds are kept: a date-time key with seconds must still match.
+        std::snprintf(text, sizeof text, "#%02d/%02d/%04d %02lld:%02lld:%02lld#", p.month, p.day, p.year, secs / 3600,
+                      secs / 60 % 60, secs % 60);
+    } else {
+        // A fraction of a second too, so that a stored time is named exactly.
+        std::snprintf(text, sizeof text, "#%04d-%02d-%02d %02lld:%02lld:%02lld.%03lld#", p.year, p.month, p.day,
+                      secs / 3600, secs / 60 % 60, secs % 60, ms % 1000);
+    }
     return text;
 }
 

@@ -22,6 +22,8 @@ public:
     void DisconnectADO() override;
     void BeginTransaction() override;
     void CommitTransaction() override;
+    void RollbackTransaction() override;
+    Variant LastIdentity() override;
     bool ConnectDAO() override;
     void DisconnectDAO() override;
     std::shared_ptr<host::ado::Recordset> GetRecordSet(const std::string& sSQL, bool CloseConnection) override;

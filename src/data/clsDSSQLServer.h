@@ -12,6 +12,8 @@ public:
     void ConnectADO() override { refuse(); }
     void BeginTransaction() override { refuse(); }
     void CommitTransaction() override { refuse(); }
+    void RollbackTransaction() override { refuse(); }
+    Variant LastIdentity() override { refuse(); }
     void DisconnectADO() override {}
     bool ConnectDAO() override { refuse(); }
     void DisconnectDAO() override {}

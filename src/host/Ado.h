@@ -87,6 +87,9 @@ public:
                       const std::string& password = {}, long options = -1) = 0;
     virtual long State() const = 0;
     virtual void Close() = 0;
+    // The engine's own number behind the last provider error (0 when unknown):
+    // a refused password and a locked file look alike otherwise.
+    virtual long NativeError() const { return 0; }
     // One transaction around several statements; the level reached is returned.
     virtual long BeginTrans() = 0;
     virtual void CommitTrans() = 0;

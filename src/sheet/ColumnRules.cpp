@@ -25,21 +25,49 @@ ColumnRule make(int type, int alertStyle, const Variant& op, const Variant& form
     rule.formula2 = formula2;
     return rule;
 }
+
+// Both bounds of a number type: what the column can hold, not an arbitrary floor.
+struct Bounds {
+    Variant low, high;
+    std::string lowText, highText;  // for people; empty where the bounds say nothing useful
+};
+
+bool numberBounds(int32_t t, Bounds& b) {
+    auto whole = [&](long long low, long long high) {
+        b = {Variant(low), Variant(high), std::to_string(low), std::to_string(high)};
+        return true;
+    };
+    switch (t) {
+    case 16: return whole(-128, 127);
+    case 2: return whole(-32768, 32767);
+    case 3: return whole(-2147483648LL, 2147483647LL);
+    case 20: b = {Variant(-9223372036854775807.0), Variant(9223372036854775807.0), {}, {}}; return true;
+    case 17: return whole(0, 255);
+    case 18: return whole(0, 65535);
+    case 19: return whole(0, 4294967295LL);
+    case 21: b = {Variant(0.0), Variant(18446744073709551615.0), {}, {}}; return true;
+    case adotype::Currency:
+        b = {Variant(-922337203685477.5807), Variant(922337203685477.5807), {}, {}};
+        return true;
+    case 4: b = {Variant(-3.402823466e38), Variant(3.402823466e38), {}, {}}; return true;
+    case 5:
+    case 14:
+    case 131: b = {Variant(-1.7976931348623157e308), Variant(1.7976931348623157e308), {}, {}}; return true;
+    default: return false;
+    }
+}
 }  // namespace
 
 ColumnRule RuleForField(const clsField& field) {
     ColumnRule rule;
     const int32_t t = field.TypeADO();
     int16_t message = 0;
-    if (adotype::IsSignedInteger(t)) {
-        rule = make(xl::ValidateWholeNumber, xl::ValidAlertStop, xl::Greater, Variant("-100000000"));
-        message = 99;
-    } else if (adotype::IsUnsignedInteger(t)) {
-        rule = make(xl::ValidateWholeNumber, xl::ValidAlertStop, xl::GreaterEqual, Variant("0"));
-        message = 100;
-    } else if (t == 4 || t == 5 || t == 14 || t == 131 || t == adotype::Currency) {
-        rule = make(xl::ValidateDecimal, xl::ValidAlertStop, xl::Greater, Variant("-100000000"));
-        message = t == adotype::Currency ? 108 : 109;
+    Bounds bounds;
+    if (numberBounds(t, bounds)) {
+        const bool integer = adotype::IsSignedInteger(t) || adotype::IsUnsignedInteger(t);
+        rule = make(integer ? xl::ValidateWholeNumber : xl::ValidateDecimal, xl::ValidAlertStop, xl::Between,
+                    bounds.low, bounds.high);
+        message = adotype::IsUnsignedInteger(t) ? 100 : integer ? 99 : t == adotype::Currency ? 108 : 109;
     } else if (t == 7 || t == 133 || t == 135) {
         if (Like(lowerAscii(field.Notation()), "*time*")) {
             rule = make(xl::ValidateTime, xl::ValidAlertStop, xl::GreaterEqual, Variant("00:00"));
@@ -67,6 +95,9 @@ ColumnRule RuleForField(const clsField& field) {
     rule.errorTitle = GetMessage(message == 116 ? 115 : 97);
     rule.errorMessage = prefix + (message == 116 ? GetMessage(116, Variant(static_cast<long>(field.Size())))
                                                  : GetMessage(message));
+    // A number too big for the column is refused as well; the person is told the range.
+    if (!bounds.lowText.empty())
+        rule.errorMessage += "\r" + GetMessage(230, Variant(bounds.lowText), Variant(bounds.highText));
     return rule;
 }
 

@@ -48,7 +48,7 @@ void clsForm::reportRowCommandError(const Error& e, bool deleting) {
     if (n == err::Cancelled) return;
     if (n == err::InvalidCall) ShowMessage(GetMessage(216), host::mb::Exclamation);
     else if (n == err::Information) ShowMessage(e.description(), host::mb::Information);
-    else if (n == err::Exclamation && !deleting) ShowMessage(e.description(), host::mb::Exclamation);
+    else if (n == err::Exclamation) ShowMessage(e.description(), host::mb::Exclamation);
     else if (n == err::Critical && deleting) ShowMessage(e.description(), host::mb::Critical);
     else if (n == err::Database && deleting)
         ShowMessage(goApplication->Aux().CleanOdbcMessage(e.description()), host::mb::Information);
@@ -108,10 +108,19 @@ std::string clsForm::deleteStatement(long worksheetRow, std::string& keyText) {
     std::string where;
     keyText.clear();
     for (const std::string& key : keyFieldNames()) {
-        const std::string& value = loaded.Item(key);
-        where += (where.empty() ? "" : " AND ") + QuoteFieldName(key) + " = " +
-                 FormatKeyValue(*matrix_->Fields().Item(key), value);
-        keyText += (keyText.empty() ? "" : ", ") + key + " = " + value;
+        const Variant& value = loaded.Item(key);
+        where += (where.empty() ? "" : " AND ") + SameValueCondition(key, value);
+        keyText += (keyText.empty() ? "" : ", ") + key + " = " + value.text();
+    }
+    // Only the record as it was loaded: one that someone changed since is left alone.
+    for (long c = 0; c < matrix_->FieldCount(); ++c) {
+        const clsField& field = matrix_->Field(c);
+        if (field.IsPrimary() || static_cast<size_t>(c) >= loadedValues_.size() ||
+            index >= loadedValues_[static_cast<size_t>(c)].size())
+            continue;
+        const Variant& value = loadedValues_[static_cast<size_t>(c)][index];
+        if (value.isBytes()) continue;  // no literal names a binary value
+        where += " AND " + SameValueCondition(field.Name(), value);
     }
     return "DELETE FROM " + QuoteTableName(tableName_) + " WHERE " + where;
 }
@@ -139,7 +148,7 @@ void clsForm::DeleteRows() {
             for (long r = first; r <= last; ++r) {
                 Variant locked = sheet_->Cells(r, column)->Locked();
                 if (locked.isBoolean() && locked.toBool()) continue;
-                if (r > matrix_->LoadedRowCount() + 1) raise(err::Information, GetMessage(74), "clsForm.DeleteRows");
+                if (!IsStoredRow(r - 1)) raise(err::Information, GetMessage(74), "clsForm.DeleteRows");
                 candidates.push_back(r);
             }
         }

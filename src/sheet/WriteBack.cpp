@@ -1,5 +1,10 @@
 // Writing the edited rows of the table sheet back to the database.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <ctime>
+#include <limits>
+#include <optional>
 
 #include "app/clsApplication.h"
 #include "app/clsAux.h"
@@ -25,10 +30,60 @@ std::string quoteText(const std::string& text) { return "'" + replaceAll(text, "
 // A number as the machine writes it, with the decimal comma a statement cannot hold.
 std::string numberLiteral(const std::string& text) { return replaceAll(text, ",", "."); }
 
+// The shortest decimal that reads back as exactly this double.
+std::string exactDouble(double d) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    return ec == std::errc() ? std::string(buf, end) : std::to_string(d);
+}
+
+// Currency is kept in units of 1/10000: its decimal text is exact.
+std::string exactCurrency(int64_t scaled) {
+    const bool negative = scaled < 0;
+    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+    std::string text = std::to_string(magnitude / 10000);
+    if (const uint64_t frac = magnitude % 10000) {
+        std::string digits = std::to_string(frac);
+        digits.insert(digits.begin(), 4 - digits.size(), '0');
+        while (digits.back() == '0') digits.pop_back();
+        text += "." + digits;
+    }
+    return negative ? "-" + text : text;
+}
+
+// A number value as a literal, never through its display text; false for anything else.
+bool numberValueLiteral(const Variant& value, std::string& out) {
+    switch (value.type()) {
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::LongLong:
+    case VarType::Byte: out = std::to_string(value.toLongLong()); return true;
+    case VarType::Single:
+    case VarType::Double: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d)) return false;
+        out = exactDouble(d);
+        return true;
+    }
+    case VarType::Currency: out = exactCurrency(value.currencyScaledValue()); return true;
+    default: return false;
+    }
+}
+
 bool cellIsTrue(const Variant& value) {
     if (value.isBoolean()) return value.toBool();
     if (value.isNumeric()) return value.toDouble() != 0;
     return IsTrueText(value);
+}
+
+// What a text column's cell holds: the text itself, never its display form.
+std::string cellText(const host::RangePtr& cell) {
+    const Variant value = cell->Value();
+    if (value.isString()) return value.stringRef();
+    if (value.isEmpty() || value.isNull()) return std::string();
+    std::string number;
+    if (numberValueLiteral(value, number)) return number;
+    return cell->Text();
 }
 
 // The host's clock as a date serial, to wait a moment at a time.
@@ -39,7 +94,15 @@ double nowSerial() {
     return dateSerial(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                       local.tm_sec);
 }
+
+double gReadyTimeout = 30.0;
 }  // namespace
+
+void clsForm::SetReadyTimeout(double seconds) { gReadyTimeout = seconds; }
+
+bool clsForm::IsStoredRow(long row) const {
+    return row >= 1 && ((matrix_ && row <= matrix_->LoadedRowCount()) || insertedRows_.count(row) > 0);
+}
 
 bool clsForm::IsEditedCell(const host::RangePtr& cell) const {
     Variant colour = cell->Interior()->Color();
@@ -80,8 +143,9 @@ std::string clsForm::BuildInsertStatement(const std::vector<bool>& flags, long r
 
 std::string clsForm::BuildUpdateStatement(const std::vector<bool>& flags, long row) {
     std::string sql = "Update " + QuoteTableName(tableName_) + " SET ";
+    const std::vector<clsField*> columns = writtenColumns(flags, row);
     bool first = true;
-    for (clsField* field : writtenColumns(flags, row)) {
+    for (clsField* field : columns) {
         if (!first) sql += ", ";
         first = false;
         sql += QuoteFieldName(field->Name()) + " = " + FormatCellValue(*field, field->Cell()->Offset(row, 0), true);
@@ -92,18 +156,39 @@ std::string clsForm::BuildUpdateStatement(const std::vector<bool>& flags, long r
     for (long n = 1; n <= keyCount; ++n) {
         const std::string& name = keys.Item(n);
         sql += n == 1 ? " WHERE " : " AND ";
-        sql += QuoteFieldName(name) + " = " + FormatKeyValue(*matrix_->Fields().Item(name), loaded.Item(name));
+        sql += SameValueCondition(name, loaded.Item(name));
+    }
+    // Only while the record still holds what was loaded for the columns written:
+    // otherwise someone else changed it since, and their change is not overwritten.
+    for (clsField* field : columns) {
+        if (field->IsPrimary()) continue;
+        const auto index = static_cast<size_t>(field->Index());
+        if (index >= loadedValues_.size() || static_cast<size_t>(row - 1) >= loadedValues_[index].size()) continue;
+        sql += " AND " + SameValueCondition(field->Name(), loadedValues_[index][static_cast<size_t>(row - 1)]);
     }
     return sql;
 }
 
 std::string clsForm::FormatCellValue(const clsField& column, const host::RangePtr& cell, bool truncate) {
-    const std::string text = cell->Text();
-    if (trimBlanks(text).empty()) return "NULL";
     const int32_t type = column.TypeADO();
-    if (isNumberType(type)) return numberLiteral(cell->Value().text());
-    if (adotype::IsDateTime(type)) return goApplication->DataSource()->Convert2Date(cell->Value());
-    if (type == adotype::Boolean) return cellIsTrue(cell->Value()) ? "1" : "0";
+    const bool textual = !isNumberType(type) && !adotype::IsDateTime(type) && type != adotype::Boolean;
+    const std::string text = textual ? cellText(cell) : cell->Text();
+    if (trimBlanks(text).empty() && (textual || trimBlanks(cell->Value().text()).empty())) return "NULL";
+    const Variant value = cell->Value();
+    if (isNumberType(type)) {
+        // The value itself at full precision: its display text is rounded, and a
+        // date or a text is no number, whatever it looks like.
+        std::string literal;
+        if (!numberValueLiteral(value, literal))
+            raise(err::Information, GetMessage(222, Variant(value.text()), Variant(column.Cell()->Text())), "clsForm");
+        return literal;
+    }
+    if (adotype::IsDateTime(type)) {
+        if (!value.isDate() && !value.isNumber())
+            raise(err::Information, GetMessage(223, Variant(value.text()), Variant(column.Cell()->Text())), "clsForm");
+        return goApplication->DataSource()->Convert2Date(Variant::date(value.toDouble()));
+    }
+    if (type == adotype::Boolean) return cellIsTrue(value) ? "1" : "0";
     if (type == adotype::Guid) return goApplication->DataSource()->Convert2GUID(text);
     if (truncate && column.Size() > 0) return quoteText(utf8Left(text, static_cast<size_t>(column.Size())));
     return quoteText(text);
@@ -121,7 +206,39 @@ std::string clsForm::FormatKeyValue(const clsField& column, const std::string& t
     return quoteText(text);
 }
 
-std::string clsForm::QuoteFieldName(const std::string& name) { return "[" + name + "]"; }
+std::string clsForm::ValueLiteral(const Variant& value) {
+    if (value.isNull() || value.isEmpty()) return "NULL";
+    std::string literal;
+    if (numberValueLiteral(value, literal)) return literal;
+    if (value.isDate()) return goApplication->DataSource()->Convert2Date(value);
+    if (value.isBoolean()) return value.toBool() ? "1" : "0";
+    if (value.isString()) return quoteText(value.stringRef());
+    // A value a statement cannot name (a binary, say) cannot find its row.
+    raise(err::Critical, "A " + value.typeName() + " value cannot be written as a literal.", "clsForm");
+}
+
+std::string clsForm::SameValueCondition(const std::string& name, const Variant& value) {
+    if (value.isNull() || value.isEmpty()) return QuoteFieldName(name) + " IS NULL";
+    // Yes is stored as -1 by some and as 1 by others: any non-zero is Yes.
+    if (value.isBoolean()) return QuoteFieldName(name) + (value.toBool() ? " <> 0" : " = 0");
+    if (value.type() == VarType::Single && std::isfinite(value.toDouble())) {
+        // A Single is read from a stored number rounded to float: any stored number
+        // that reads as this Single is the value that was loaded.
+        const float f = static_cast<float>(value.toDouble());
+        const float below = std::nextafter(f, -std::numeric_limits<float>::infinity());
+        const float above = std::nextafter(f, std::numeric_limits<float>::infinity());
+        const double low = std::isfinite(below) ? (static_cast<double>(below) + f) / 2 : f;
+        const double high = std::isfinite(above) ? (static_cast<double>(above) + f) / 2 : f;
+        return QuoteFieldName(name) + " BETWEEN " + exactDouble(low) + " AND " + exactDouble(high);
+    }
+    return QuoteFieldName(name) + " = " + ValueLiteral(value);
+}
+
+std::string clsForm::QuoteFieldName(const std::string& name) {
+    if (name.find(']') == std::string::npos) return "[" + name + "]";
+    if (name.find('`') == std::string::npos) return "`" + name + "`";
+    raise(err::Information, GetMessage(224, Variant(name), Variant("] `")), "clsForm");
+}
 
 std::string clsForm::WriteResultMessage(long updated, long inserted) {
     const long total = updated + inserted;
@@ -162,6 +279,13 @@ void clsForm::handleWriteError(const Error& e, long row, const std::string& sql)
     CurrentErrorScope current(e);
     switch (e.number()) {
     case err::Critical: ShowMessage(e.description(), host::mb::Critical); break;
+    case err::Information: {
+        std::string text = e.description();
+        LocateErrorCell(row, text);
+        ShowMessage(text, host::mb::Information);
+        break;
+    }
+    case err::Exclamation: ShowMessage(e.description(), host::mb::Exclamation); break;
     case err::Database: {
         std::string text = goApplication->Aux().CleanOdbcMessage(e.description());
         if (lowerAscii(e.description()).find("syntax") != std::string::npos) text += "\r\rSQL:\r" + sql;
@@ -173,99 +297,218 @@ void clsForm::handleWriteError(const Error& e, long row, const std::string& sql)
     }
 }
 
-void clsForm::WriteData() {
+bool clsForm::waitUntilReadyFor(double seconds) {
     auto& app = HostApp();
-    // The host is not ready while the person is still typing in a cell. A host
-    // that never gets ready keeps the edits unwritten rather than hang.
-    const double giveUp = nowSerial() + 30.0 / 86400;
+    const double giveUp = nowSerial() + seconds / 86400;
     while (!app.Ready()) {
-        if (nowSerial() > giveUp) return;
+        if (nowSerial() >= giveUp) {
+            // Nothing happens while a cell is being edited; the person must know why.
+            ShowMessage(GetMessage(225), host::mb::Information);
+            return false;
+        }
         app.Wait(nowSerial() + 1.0 / 86400);
     }
+    return true;
+}
+
+std::string clsForm::keyConditionAfterWrite(const std::vector<bool>& flags, long row, bool inserted,
+                                            const Variant& identity) {
+    Collection<std::string>& keys = goApplication->DataSource()->Table().PrimaryKeys();
+    const std::vector<clsField*> columns = writtenColumns(flags, row);
+    std::string where;
+    for (long n = 1; n <= std::min(keys.Count(), 255L); ++n) {
+        const std::string& name = keys.Item(n);
+        clsField& field = *matrix_->Fields().Item(name);
+        std::string literal;
+        if (std::find(columns.begin(), columns.end(), &field) != columns.end()) {
+            literal = FormatCellValue(field, field.Cell()->Offset(row, 0), true);
+        } else if (!inserted) {
+            where += (where.empty() ? "" : " AND ") + SameValueCondition(name, loadedKeys_.at(static_cast<size_t>(row - 1)).Item(name));
+            continue;
+        } else if (field.IsAutoIncr() && !identity.isEmpty() && !identity.isNull()) {
+            literal = ValueLiteral(identity);
+        } else {
+            return std::string();  // the database chose this key; the row cannot be named
+        }
+        if (literal == "NULL") return std::string();
+        where += (where.empty() ? "" : " AND ") + QuoteFieldName(name) + " = " + literal;
+    }
+    return where;
+}
+
+bool clsForm::rememberWrittenRow(long row, const std::string& where) {
+    if (where.empty()) return false;
+    auto ds = goApplication->DataSource();
+    auto rs = ds->GetRecordSet("SELECT * FROM " + QuoteTableName(tableName_) + " WHERE " + where, false);
+    std::vector<std::vector<Variant>> columns;
+    long got = 0;
+    try {
+        got = rs->RecordCount() == 1 ? rs->FetchColumns(1, columns) : 0;
+    } catch (...) {
+        ds->CloseRecordSet(rs);
+        throw;
+    }
+    ds->CloseRecordSet(rs);
+    if (got != 1 || static_cast<long>(columns.size()) != matrix_->FieldCount()) return false;
+    const size_t index = static_cast<size_t>(row - 1);
+    if (loadedValues_.size() < columns.size()) loadedValues_.resize(columns.size());
+    KeyValues keys;
+    Collection<std::string>& keyNames = ds->Table().PrimaryKeys();
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (loadedValues_[c].size() <= index) loadedValues_[c].resize(index + 1);
+        loadedValues_[c][index] = columns[c].front();
+    }
+    for (long n = 1; n <= std::min(keyNames.Count(), 255L); ++n) {
+        const auto& name = keyNames.Item(n);
+        keys.Add(loadedValues_[static_cast<size_t>(matrix_->Fields().Item(name)->Index())][index], name);
+    }
+    if (loadedKeys_.size() <= index) loadedKeys_.resize(index + 1);
+    loadedKeys_[index] = std::move(keys);
+    if (row > matrix_->LoadedRowCount()) insertedRows_.insert(row);
+    // What the database made of the row (an auto-number, a default, a cut text) is what the sheet shows.
+    for (long c = 0; c < matrix_->FieldCount(); ++c) {
+        clsField& field = matrix_->Field(c);
+        const Variant& stored = loadedValues_[static_cast<size_t>(c)][index];
+        host::RangePtr cell = field.Cell()->Offset(row, 0);
+        if (cell->Value() != stored) cell->SetValue(stored);
+    }
+    return true;
+}
+
+void clsForm::finishWrite(const std::vector<WrittenRow>& written, const std::vector<long>& notFound,
+                          bool reload) {
+    for (const WrittenRow& w : written) rowChanged_[static_cast<size_t>(w.row - 1)] = "0";
+    if (reload) {
+        ShowTable(tableName_, 0);
+        return;
+    }
+    // No reload, so that nothing typed is lost; the written rows become stored rows
+    // with what the database now holds, and only unwritten edits stay painted.
+    clsAux& aux = goApplication->Aux();
+    UnprotectSheet();
+    try {
+        const long back = aux.SettingColor(setting::ColorMatrixBack);
+        const long front = aux.SettingColor(setting::ColorMatrixFront);
+        for (const WrittenRow& w : written) {
+            bool known = false;
+            try {
+                known = rememberWrittenRow(w.row, w.where);
+            } catch (const Error&) {
+                // Not read back: below, the row is kept from being written twice.
+            }
+            for (long c = 0; c < matrix_->FieldCount(); ++c) {
+                host::RangePtr cell = matrix_->Field(c).Cell()->Offset(w.row, 0);
+                if (!IsEditedCell(cell)) continue;
+                cell->Interior()->SetColor(back);
+                cell->Font()->SetColor(front);
+            }
+            // An inserted row that cannot be named again must not be inserted again
+            // either: it stays read-only until the next reload shows it as stored.
+            if (!known && w.insert) SetRangeEditable(matrix_->HeaderRow()->Offset(w.row, 0), false);
+        }
+    } catch (const Error&) {
+        ProtectSheet();
+        throw;
+    }
+    ProtectSheet();
+    if (!notFound.empty()) {
+        std::string rows;
+        for (long r : notFound) rows += (rows.empty() ? "" : ", ") + std::to_string(r + 1);
+        ShowMessage(GetMessage(219, Variant(rows)), host::mb::Exclamation);
+    }
+}
+
+void clsForm::WriteData() {
+    auto& app = HostApp();
+    // The host is not ready while the person is still typing in a cell.
+    if (!waitUntilReadyFor(gReadyTimeout)) return;
     clsApplication& controller = *goApplication;
     clsAux& aux = controller.Aux();
     std::shared_ptr<IDS> ds = controller.DataSource();
     long updated = 0, inserted = 0;
-    std::vector<long> notFound, written;
-    long row = 0;
-    std::string sql;
-    bool inTransaction = false;
+    std::vector<long> notFound;
+    std::vector<WrittenRow> written;
+    std::optional<Error> statementError;
+    long errorRow = 0;
+    std::string errorSql;
+    bool stored = false;
     try {
         if (!ds || !matrix_) raise(91, "Object variable or With block variable not set", "clsForm");
-        const std::vector<bool> updateFlags = WritableColumns();
-        const std::vector<bool> insertFlags = WritableColumns();
+        const std::vector<bool> flags = WritableColumns();
         editedColour_ = aux.SettingColor(setting::ColorMatrixBackEdited);
-        const long loaded = matrix_->LoadedRowCount();
-        // One transaction: a file committed once, not once per row.
+        // A table whose key the database fills is told the key it gave.
+        bool autoKey = false;
+        Collection<std::string>& keys = ds->Table().PrimaryKeys();
+        for (long n = 1; n <= keys.Count(); ++n)
+            if (matrix_->Fields().Item(keys.Item(n))->IsAutoIncr()) autoKey = true;
         bool anyFlagged = false;
         for (const auto& f : rowChanged_) anyFlagged = anyFlagged || f == "1";
-        if (anyFlagged) {
-            ds->BeginTransaction();
-            inTransaction = true;
-        }
-        for (size_t i = 0; i < rowChanged_.size(); ++i) {
-            if (rowChanged_[i] != "1") continue;
-            row = static_cast<long>(i) + 1;
-            sql.clear();
-            const bool existing = row <= loaded;
-            // A row whose edited marks were all removed has nothing to write.
-            if (writtenColumns(existing ? updateFlags : insertFlags, row).empty()) {
-                rowChanged_[i] = "0";
-                continue;
-            }
-            sql = existing ? BuildUpdateStatement(updateFlags, row) : BuildInsertStatement(insertFlags, row);
-            const int32_t affected = ds->ExecuteQuery(sql);
-            if (existing && affected == 0) {
-                // Changed or deleted by someone else since the load: keep what was typed.
-                notFound.push_back(row);
-                continue;
-            }
-            (existing ? updated : inserted) += affected;
-            rowChanged_[i] = "0";
-            written.push_back(row);
-        }
-        row = 0;
-        if (inTransaction) {
-            inTransaction = false;
-            ds->CommitTransaction();
-        }
-        if (notFound.empty()) {
-            ShowTable(tableName_, 0);
-        } else {
-            // No reload, so that nothing typed is lost; only unwritten edits stay painted.
-            UnprotectSheet();
-            try {
-                const long back = aux.SettingColor(setting::ColorMatrixBack);
-                const long front = aux.SettingColor(setting::ColorMatrixFront);
-                for (long r : written) {
-                    for (long c = 0; c < matrix_->FieldCount(); ++c) {
-                        host::RangePtr cell = matrix_->Field(c).Cell()->Offset(r, 0);
-                        if (!IsEditedCell(cell)) continue;
-                        cell->Interior()->SetColor(back);
-                        cell->Font()->SetColor(front);
-                    }
+        // One transaction: a file committed once, not once per row, and a failed
+        // commit leaves nothing half written.
+        if (anyFlagged) ds->BeginTransaction();
+        long row = 0;
+        std::string sql;
+        try {
+            for (size_t i = 0; i < rowChanged_.size(); ++i) {
+                if (rowChanged_[i] != "1") continue;
+                row = static_cast<long>(i) + 1;
+                sql.clear();
+                const bool existing = IsStoredRow(row);
+                // A row whose edited marks were all removed has nothing to write.
+                if (writtenColumns(flags, row).empty()) {
+                    rowChanged_[i] = "0";
+                    continue;
                 }
-            } catch (const Error&) {
-                ProtectSheet();
-                throw;
+                sql = existing ? BuildUpdateStatement(flags, row) : BuildInsertStatement(flags, row);
+                const int32_t affected = ds->ExecuteQuery(sql);
+                if (existing && affected == 0) {
+                    // Changed or deleted by someone else since the load: keep what was typed.
+                    notFound.push_back(row);
+                    continue;
+                }
+                Variant identity;
+                if (!existing && autoKey) identity = ds->LastIdentity();
+                (existing ? updated : inserted) += affected;
+                written.push_back({row, !existing, keyConditionAfterWrite(flags, row, !existing, identity)});
             }
-            ProtectSheet();
-            std::string rows;
-            for (long r : notFound) rows += (rows.empty() ? "" : ", ") + std::to_string(r + 1);
-            ShowMessage(GetMessage(219, Variant(rows)), host::mb::Exclamation);
+        } catch (const Error& e) {
+            // The rows above the failing one are still written, as the message
+            // that names the failing row lets the person expect.
+            statementError = e;
+            errorRow = row;
+            errorSql = sql;
         }
-    } catch (const Error& e) {
-        if (inTransaction) {
-            // The rows before the failure stay written, as without a transaction;
-            // if even that fails, they are flagged again so nothing typed is lost.
+        if (anyFlagged) {
             try {
                 ds->CommitTransaction();
-            } catch (const Error&) {
-                for (long r : written) rowChanged_[static_cast<size_t>(r - 1)] = "1";
-                updated = inserted = 0;
+            } catch (const Error& e) {
+                // Nothing is stored: undone explicitly, every row stays flagged and painted.
+                try {
+                    ds->RollbackTransaction();
+                } catch (const Error&) {
+                    // Closing the connection below undoes it as well.
+                }
+                statementError.reset();
+                CurrentErrorScope current(e);
+                raise(err::Exclamation, GetMessage(221, Variant(aux.CleanOdbcMessage(e.description()))), "clsForm");
             }
         }
-        handleWriteError(e, row, sql);
+        stored = true;
+    } catch (const Error& e) {
+        handleWriteError(e, 0, std::string());
+    }
+    if (!stored) {
+        written.clear();
+        notFound.clear();
+        updated = inserted = 0;
+    }
+    if (statementError) handleWriteError(*statementError, errorRow, errorSql);
+    if (stored) {
+        try {
+            finishWrite(written, notFound, !statementError && notFound.empty());
+        } catch (const Error& e) {
+            handleWriteError(e, 0, std::string());
+        }
     }
     try {
         if (ds) ds->DisconnectADO();

@@ -59,6 +59,8 @@ void clsForm::Clear() {
     rowChanged_.assign(1, std::string());
     newRowDefaults_.clear();
     loadedKeys_.assign(1, KeyValues());
+    loadedValues_.clear();
+    insertedRows_.clear();
     matrix_.reset();
     filters_.Clear();
 }
@@ -123,6 +125,8 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
                 return;
             tableName_ = picked;
         }
+        // Refused before the sheet is touched: a name no statement can hold.
+        QuoteTableName(tableName_);
         UnprotectSheet();
         ClearSheet();
         cleared = true;
@@ -202,34 +206,44 @@ void clsForm::LoadData(bool isNew, const std::string& sql) {
     std::shared_ptr<host::ado::Recordset> rs = matrix_->Load(sheet_, sql, isNew);
     auto ds = goApplication->DataSource();
     try {
+        checkNamesQuotable();
         if (goApplication->Aux().IsSettingOn(setting::DisplayFilter)) matrix_->DataRange()->AutoFilter();
         loadedKeys_.clear();
+        loadedValues_.clear();
+        insertedRows_.clear();
+        newRowDefaults_.clear();
         const long rows = matrix_->RowCount();
-        if (rows > 0) {
-            rowChanged_.assign(static_cast<size_t>(rows), std::string());
-            newRowDefaults_.clear();
-            loadedKeys_.assign(static_cast<size_t>(rows), KeyValues());
-            Collection<std::string>& keys = ds->Table().PrimaryKeys();
-            const long keyCount = std::min(keys.Count(), 255L);
-            std::vector<std::shared_ptr<host::ado::Field>> keyFields;
-            for (long k = 1; k <= keyCount; ++k) keyFields.push_back(rs->Fields().Item(keys.Item(k)));
+        rowChanged_.assign(static_cast<size_t>(std::max(rows, 1L)), std::string());
+        loadedKeys_.assign(static_cast<size_t>(std::max(rows, 1L)), KeyValues());
+        Collection<std::string>& keys = ds->Table().PrimaryKeys();
+        // Every value as read, not as the sheet shows it: the keys name exactly the
+        // row that was read, and the rest tells whether someone changed it since.
+        if (rows > 0 && keys.Count() > 0) {
             rs->MoveFirst();
-            for (long i = 0; i < rows && !rs->Eof(); ++i) {
+            rs->FetchColumns(rows, loadedValues_);
+            const long keyCount = std::min(keys.Count(), 255L);
+            std::vector<const std::vector<Variant>*> keyColumns;
+            for (long k = 1; k <= keyCount; ++k)
+                keyColumns.push_back(&loadedValues_.at(static_cast<size_t>(matrix_->Fields().Item(keys.Item(k))->Index())));
+            for (long i = 0; i < rows; ++i) {
                 KeyValues& row = loadedKeys_[static_cast<size_t>(i)];
-                for (long k = 1; k <= keyCount; ++k)
-                    row.Add(keyFields[static_cast<size_t>(k - 1)]->Value().text(), keys.Item(k));
-                rs->MoveNext();
+                for (long k = 1; k <= keyCount; ++k) {
+                    const auto& column = *keyColumns[static_cast<size_t>(k - 1)];
+                    row.Add(static_cast<size_t>(i) < column.size() ? column[static_cast<size_t>(i)] : Variant::null(),
+                            keys.Item(k));
+                }
             }
-        } else {
-            rowChanged_.assign(1, std::string());
-            newRowDefaults_.clear();
-            loadedKeys_.assign(1, KeyValues());
         }
     } catch (...) {
         ds->CloseRecordSet(rs);
         throw;
     }
     ds->CloseRecordSet(rs);
+}
+
+void clsForm::checkNamesQuotable() {
+    QuoteTableName(tableName_);
+    for (long i = 0; i < matrix_->FieldCount(); ++i) QuoteFieldName(matrix_->Field(i).Name());
 }
 
 void clsForm::FormatSheet(bool settingsOnly, bool isNew, const std::string& selectionAddress) {
@@ -456,7 +470,7 @@ void clsForm::RecordChange(const host::RangePtr& target) {
         target->Interior()->SetColor(aux.SettingColor(setting::ColorMatrixBackEdited));
         target->Font()->SetColor(aux.SettingColor(setting::ColorMatrixFrontEdited));
         // A new row that holds nothing but its defaults is not a record to write.
-        if (first > matrix_->LoadedRowCount() + 1 && rows == 1) {
+        if (rows == 1 && first >= 2 && !IsStoredRow(first - 1)) {
             const long dataRow = first - 1;
             auto remembered = newRowDefaults_.find(dataRow);
             bool filled = false;
@@ -487,6 +501,11 @@ void clsForm::RecordChange(const host::RangePtr& target) {
         app.OnKey("{F7}", Variant(changes ? "ThisWorkbook.WriteData" : ""));
         sheet_->Protect(clsAux::ProtectionPassword(), sheetProtection());
     } catch (const Error&) {
+        // Whatever failed, locked keys and headers must not become typable.
+        try {
+            sheet_->Protect(clsAux::ProtectionPassword(), sheetProtection());
+        } catch (const Error&) {
+        }
         app.SetEnableEvents(true);
         throw;
     }

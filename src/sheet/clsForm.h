@@ -4,6 +4,7 @@
 // can be changed.
 #include <memory>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ struct ColumnProperty {
     long width = -1;  // in the database's unit (twips); -1 when not set
 };
 
-using KeyValues = Collection<std::string>;
+// Values as they were read, so that a statement names exactly the row that was read.
+using KeyValues = Collection<Variant>;
 using FilterList = Collection<std::shared_ptr<clsFilter>>;
 
 class clsForm {
@@ -44,6 +46,11 @@ public:
     std::vector<std::string>& RowChanged() { return rowChanged_; }
     // Per data row: the key values read at load time, by key-field name.
     std::vector<KeyValues>& LoadedKeys() { return loadedKeys_; }
+    // Per column, per data row: every value as read, for the check that nobody
+    // changed the record since; rows inserted by a write that did not reload too.
+    const std::vector<std::vector<Variant>>& LoadedValues() const { return loadedValues_; }
+    // A row that exists in the database: loaded, or inserted by an earlier write.
+    bool IsStoredRow(long row) const;
     FilterList& Filters() { return filters_; }
     long EditedColour() const { return editedColour_; }
     void SetEditedColour(long c) { editedColour_ = c; }
@@ -95,6 +102,13 @@ public:
     std::string BuildUpdateStatement(const std::vector<bool>& flags, long row);
     std::string FormatCellValue(const clsField& column, const host::RangePtr& cell, bool truncate);
     std::string FormatKeyValue(const clsField& column, const std::string& text);
+    // The exact literal of a value as the database gave it; NULL for Null and Empty.
+    std::string ValueLiteral(const Variant& value);
+    // "[name] = literal", or "[name] IS NULL" for a value read as Null.
+    std::string SameValueCondition(const std::string& name, const Variant& value);
+    // How long F7 waits for the person to finish editing a cell before it says why nothing happens.
+    static void SetReadyTimeout(double seconds);
+    // "[name]"; "`name`" for a name holding "]"; a name the dialect cannot quote is refused.
     static std::string QuoteFieldName(const std::string& name);
     static std::string WriteResultMessage(long updated, long inserted);
     // Selects the cell a database error names and puts its caption in the text; never raises.
@@ -111,6 +125,22 @@ private:
     // The columns of data row `row` that go into its statement.
     std::vector<clsField*> writtenColumns(const std::vector<bool>& flags, long row);
     void handleWriteError(const Error& e, long row, const std::string& sql);
+    // The condition that finds data row `row` after its statement ran: the keys it
+    // was written with, or the loaded ones; empty when no key is known.
+    std::string keyConditionAfterWrite(const std::vector<bool>& flags, long row, bool inserted, const Variant& identity);
+    struct WrittenRow {
+        long row;
+        bool insert;
+        std::string where;  // finds the row as it now is
+    };
+    // After a stored write: flags reset, then a reload, or the written rows made stored rows.
+    void finishWrite(const std::vector<WrittenRow>& written, const std::vector<long>& notFound, bool reload);
+    // Reads a written row back, so that it is a stored row with the values the database holds.
+    bool rememberWrittenRow(long row, const std::string& where);
+    // Waits until the host is ready; false (after telling the person) when it stays busy.
+    bool waitUntilReadyFor(double seconds);
+    // Refuses, up front, a table whose name or columns cannot be put in a statement.
+    void checkNamesQuotable();
 
     host::WorksheetPtr sheet_;
     host::WorksheetPtr listSheet_;
@@ -121,6 +151,9 @@ private:
     // that is a row of defaults, also where a default is computed (Now, newid).
     std::map<long, std::vector<std::string>> newRowDefaults_;
     std::vector<KeyValues> loadedKeys_;
+    std::vector<std::vector<Variant>> loadedValues_;
+    // Data rows past LoadedRowCount that a write inserted without reloading.
+    std::set<long> insertedRows_;
     FilterList filters_;
     long editedColour_ = 0;
 };

@@ -6,6 +6,7 @@
 #include "data/clsRelation.h"
 #include "entry/Globals.h"
 #include "runtime/Error.h"
+#include "sheet/clsForm.h"
 #include "sheet/clsMatrix.h"
 #include "text/modGlobalization.h"
 
@@ -47,8 +48,9 @@ std::string clsFormNames::CreateRelationList(const clsRelation& relation) {
     const std::string name = kListPrefix + std::to_string(listCount_);
     const long s = listSheet_->Range("B1")->End(host::xl::Down)->Row() + 1;
     auto ds = goApplication->DataSource();
-    const std::string sql = "SELECT DISTINCT [" + relation.RelatedField() + "] FROM " +
-                            QuoteTableName(relation.RelatedTable()) + " ORDER BY [" + relation.RelatedField() + "]";
+    const std::string field = clsForm::QuoteFieldName(relation.RelatedField());
+    const std::string sql = "SELECT DISTINCT " + field + " FROM " + QuoteTableName(relation.RelatedTable()) +
+                            " ORDER BY " + field;
     auto rs = ds->GetRecordSet(sql, false);
     try {
         const long rows = listSheet_->Rows()->RowsCount();

@@ -1,5 +1,6 @@
 #include "sheet/clsMatrix.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -13,6 +14,7 @@
 #include "host/Platform.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
+#include "sheet/clsForm.h"
 #include "text/modGlobalization.h"
 
 namespace dalvera {
@@ -32,9 +34,34 @@ double localNowSerial() {
     localtime_r(&t, &local);
     return dateSerial(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
+// A number column's default is the number, not its text: what F7 writes is the value.
+Variant defaultCellValue(const clsField& field, const std::string& text) {
+    const int32_t t = field.TypeADO();
+    if (!adotype::IsSignedInteger(t) && !adotype::IsUnsignedInteger(t) && !adotype::IsFractional(t)) return Variant(text);
+    const std::string plain = trimBlanks(text);
+    double d = 0;
+    const auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), d);
+    if (plain.empty() || ec != std::errc() || end != plain.data() + plain.size() || !std::isfinite(d))
+        return Variant(text);
+    if (d == std::trunc(d) && std::fabs(d) < 9e15) return Variant(static_cast<long long>(d));
+    return Variant(d);
+}
 }  // namespace
 
-std::string QuoteTableName(const std::string& name) { return "[" + replaceAll(name, ".", "].[") + "]"; }
+std::string QuoteTableName(const std::string& name) {
+    // A server names its tables with their schema (dbo.Orders); in a database file
+    // a dot is part of the name.
+    if (!goApplication || goApplication->DbKind() == 0) return clsForm::QuoteFieldName(name);
+    std::string quoted;
+    size_t start = 0;
+    while (true) {
+        const size_t dot = name.find('.', start);
+        quoted += clsForm::QuoteFieldName(name.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
+        if (dot == std::string::npos) return quoted;
+        quoted += ".";
+        start = dot + 1;
+    }
+}
 
 clsMatrix::clsMatrix(host::WorksheetPtr listSheet) : formNames_(std::make_unique<clsFormNames>(std::move(listSheet))) {}
 
@@ -90,6 +117,8 @@ void clsMatrix::FormatNewFields() {
         host::RangePtr first = field.Cell()->Offset(1, 0);
         first->Font()->SetBold(false);
         host::RangePtr cell = field.Cell()->Offset(rowCount_, 0);
+        // As in the loaded rows, a text column's new cell keeps what is typed as typed.
+        if (adotype::IsText(field.TypeADO()) || field.TypeADO() == adotype::Guid) cell->SetNumberFormat("@");
         const Variant& def = field.DefaultValue();
         const bool present = !def.isMissing() && !def.isNull() && !def.isEmpty();
         if (field.TypeADO() == adotype::Boolean) {
@@ -110,7 +139,7 @@ void clsMatrix::FormatNewFields() {
             else if (d == "day(now())" || d == "day(date())") cell->SetValue(Variant(dd));
             else if (d == "newid") cell->SetValue(Variant(NewGuidText()));
             else if (d == "rand") cell->SetValue(Variant(RandomNumber()));
-            else if (d.find('(') == std::string::npos) cell->SetValue(Variant(replaceAll(def.text(), "\"", "")));
+            else if (d.find('(') == std::string::npos) cell->SetValue(defaultCellValue(field, replaceAll(def.text(), "\"", "")));
         }
         FinalizeColumnData(true, field);
     }

@@ -77,7 +77,7 @@ private:
     long loadedRowCount_ = 0;
 };
 
-// "[a]" for a, "[a].[b]" for a.b.
+// "[a]" for a; on a server "[a].[b]" for a.b. A name no statement can hold is refused.
 std::string QuoteTableName(const std::string& name);
 // Refuses, with message 31, a record count that leaves no room under the header.
 void CheckRecordCountFits(const host::WorksheetPtr& tableSheet, long recordCount);

@@ -416,6 +416,55 @@ constexpr MessageText kMessages[] = {
      "someone else deleted or changed them after they were loaded:{2}",
      "{1} van de geselecteerde records zijn niet gevonden in de database;\r"
      "iemand anders heeft ze verwijderd of gewijzigd nadat ze geladen zijn:{2}"},
+    {221,
+     "The changes could not be stored: the database is busy (another program is using it) or the disk is full.\r"
+     "Nothing was written; your changes are still on the sheet. Press F7 to try again.\r\r"
+     "{1}",
+     "De wijzigingen konden niet worden opgeslagen: de database is bezet (een ander programma gebruikt haar) of de "
+     "schijf is vol.\r"
+     "Er is niets weggeschreven; uw wijzigingen staan nog op het blad. Druk op F7 om het opnieuw te proberen.\r\r"
+     "{1}"},
+    {222,
+     "The value {1} in column {2} is not a number.\r"
+     "Correct it and press F7 again.",
+     "De waarde {1} in kolom {2} is geen getal.\r"
+     "Verbeter deze en druk opnieuw op F7."},
+    {223,
+     "The value {1} in column {2} is not a date.\r"
+     "Correct it and press F7 again.",
+     "De waarde {1} in kolom {2} is geen datum.\r"
+     "Verbeter deze en druk opnieuw op F7."},
+    {224,
+     "The name {1} holds the characters {2}, which no SQL statement can quote.\r"
+     "Rename it in the database to show or change this table.",
+     "De naam {1} bevat de tekens {2}, die geen SQL-opdracht kan aanhalen.\r"
+     "Wijzig de naam in de database om deze tabel te tonen of te wijzigen."},
+    {225,
+     "A cell is still being edited, so nothing was done.\r"
+     "Finish the entry with Enter (or cancel it with Esc), then try again.",
+     "Er wordt nog een cel bewerkt; er is daarom niets gedaan.\r"
+     "Rond de invoer af met Enter (of annuleer met Esc) en probeer het daarna opnieuw."},
+    {226,
+     "The database {1} cannot be found.\r"
+     "It may have been moved, renamed or deleted.",
+     "De database {1} is niet gevonden.\r"
+     "Mogelijk is deze verplaatst, hernoemd of verwijderd."},
+    {227,
+     "The database {1} is locked by another program or user.\r"
+     "Try again when it is free.",
+     "De database {1} is vergrendeld door een ander programma of een andere gebruiker.\r"
+     "Probeer het opnieuw zodra deze vrij is."},
+    {228,
+     "The database {1} cannot be changed: the file or its folder is read-only,\r"
+     "or you have no permission to write there.",
+     "De database {1} kan niet worden gewijzigd: het bestand of de map is alleen-lezen,\r"
+     "of u hebt daar geen schrijfrechten."},
+    {229,
+     "The file {1} is not a database that {product} can open.\r"
+     "It may have been replaced or damaged.",
+     "Het bestand {1} is geen database die {product} kan openen.\r"
+     "Mogelijk is het vervangen of beschadigd."},
+    {230, "Allowed: from {1} to {2}.", "Toegestaan: van {1} tot en met {2}."},
 };
 
 constexpr CaptionText kCaptions[] = {

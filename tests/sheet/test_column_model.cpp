@@ -31,10 +31,32 @@ TEST(ColumnRules, DateTypesTakeTheTimeRuleWhenTheFormatSaysTime) {
 }
 
 TEST(ColumnRules, NumbersCurrencyAndTextsByTheirGroups) {
-    for (int32_t t : {2, 3, 16, 20}) EXPECT_EQ(RuleForField(makeField(t)).errorMessage, GetMessage(99)) << t;
-    for (int32_t t : {17, 18, 19, 21}) EXPECT_EQ(RuleForField(makeField(t)).errorMessage, GetMessage(100)) << t;
-    for (int32_t t : {4, 5, 14, 131}) EXPECT_EQ(RuleForField(makeField(t)).type, xl::ValidateDecimal) << t;
-    EXPECT_EQ(RuleForField(makeField(6)).errorMessage, GetMessage(108));
+    // Both bounds of the type: a value the column cannot hold is refused as it is typed.
+    struct Range {
+        int32_t type;
+        double low, high;
+    };
+    for (const Range& r : {Range{16, -128, 127}, Range{2, -32768, 32767}, Range{3, -2147483648.0, 2147483647.0},
+                           Range{17, 0, 255}, Range{18, 0, 65535}, Range{19, 0, 4294967295.0}}) {
+        ColumnRule rule = RuleForField(makeField(r.type));
+        EXPECT_EQ(rule.type, xl::ValidateWholeNumber) << r.type;
+        EXPECT_EQ(rule.op.toLong(), xl::Between) << r.type;
+        EXPECT_EQ(rule.formula1.toDouble(), r.low) << r.type;
+        EXPECT_EQ(rule.formula2.toDouble(), r.high) << r.type;
+        const std::string range = GetMessage(230, Variant(rule.formula1.text()), Variant(rule.formula2.text()));
+        EXPECT_EQ(rule.errorMessage, GetMessage(r.low < 0 ? 99 : 100) + "\r" + range) << r.type;
+    }
+    for (int32_t t : {20, 21}) EXPECT_EQ(RuleForField(makeField(t)).type, xl::ValidateWholeNumber) << t;
+    for (int32_t t : {4, 5, 14, 131}) {
+        ColumnRule rule = RuleForField(makeField(t));
+        EXPECT_EQ(rule.type, xl::ValidateDecimal) << t;
+        EXPECT_EQ(rule.op.toLong(), xl::Between) << t;
+        EXPECT_TRUE(rule.formula1.toDouble() < -3e38 && rule.formula2.toDouble() > 3e38) << t;
+        EXPECT_EQ(rule.errorMessage, GetMessage(109)) << t;
+    }
+    ColumnRule money = RuleForField(makeField(6));
+    EXPECT_EQ(money.formula2.toDouble(), 922337203685477.5807);
+    EXPECT_EQ(money.errorMessage, GetMessage(108));
     for (int32_t t : {129, 130, 200, 201, 202, 203}) {
         ColumnRule r = RuleForField(makeField(t, "", 25));
         EXPECT_EQ(r.alertStyle, xl::ValidAlertWarning) << t;
@@ -46,7 +68,8 @@ TEST(ColumnRules, NumbersCurrencyAndTextsByTheirGroups) {
 
 TEST(ColumnRules, ValidationTextPrefixesEveryTypeRule) {
     ColumnRule r = RuleForField(makeField(3, "", 0, "Positive please"));
-    EXPECT_EQ(r.errorMessage, "Positive please\r" + GetMessage(99));
+    EXPECT_EQ(r.errorMessage, "Positive please\r" + GetMessage(99) + "\r" +
+                                  GetMessage(230, Variant("-2147483648"), Variant("2147483647")));
     EXPECT_EQ(r.errorTitle, GetMessage(97));
     EXPECT_EQ(RuleForField(makeField(202, "", 10, "Short")).errorMessage, "Short\r" + GetMessage(116, Variant(10)));
 }

@@ -7,16 +7,24 @@ namespace {
 
 namespace xl = host::xl;
 
-TEST_F(TableSheetTest, IntegerColumnRefusesTheBoundAndFractions) {
+TEST_F(TableSheetTest, IntegerColumnRefusesWhatItsTypeCannotHoldAndFractions) {
     openSample();
     clickTable("Products");
-    auto stock = cell("UnitsInStock", 1);
-    ui_.expectMsgBox(host::answer::Cancel, GetMessage(99), host::mb::Critical);
-    EXPECT_EQ(type(stock, "-100000000"), Result::Refused);
+    auto stock = cell("UnitsInStock", 1);  // a 16-bit integer
+    for (const char* outside : {"32768", "-32769", "99999"}) {
+        ui_.expectMsgBox(host::answer::Cancel, GetMessage(230, Variant("-32768"), Variant("32767")), host::mb::Critical);
+        EXPECT_EQ(type(stock, outside), Result::Refused) << outside;
+    }
     ui_.expectMsgBox(host::answer::Cancel, GetMessage(99));
     EXPECT_EQ(type(stock, "1.5"), Result::Refused);
-    EXPECT_EQ(type(stock, "-99999999"), Result::Accepted);
     EXPECT_EQ(ui_.last(PromptKind::MsgBox)->title, GetMessage(97));
+    EXPECT_EQ(type(stock, "-32768"), Result::Accepted);
+    EXPECT_EQ(type(stock, "32767"), Result::Accepted);
+    // A byte and an amount alike; a paste meets the same rule.
+    ui_.expectMsgBox(host::answer::Cancel, GetMessage(100), host::mb::Critical);
+    EXPECT_EQ(type(cell("ShelfNo", 1), "300"), Result::Refused);
+    ui_.expectMsgBox(host::answer::Cancel, GetMessage(108), host::mb::Critical);
+    EXPECT_EQ(session_->user().pasteBlock(cell("UnitPrice", 1), {{"1e20"}}), Result::Refused);
     ui_.verifyAllConsumed();
 }
 

@@ -292,8 +292,22 @@ TEST_F(TableSheetTest, RowCommandsFollowThePrimaryKeyAndWritingWaitsForAnEdit) {
     ui_.verifyAllConsumed();
 }
 
-TEST(QuoteTableName, SchemaQualifiedNamesAreQuotedPartByPart) {
+TEST_F(TableSheetTest, NamesAreQuotedWholeInAFileAndPartByPartOnAServer) {
+    startAddin(12);
+    // In a database file a dot is part of the name; "]" needs the other quotes.
     EXPECT_EQ(QuoteTableName("Orders"), "[Orders]");
+    EXPECT_EQ(QuoteTableName("sales.v_Orders"), "[sales.v_Orders]");
+    EXPECT_EQ(QuoteTableName("a]b"), "`a]b`");
+    EXPECT_EQ(clsForm::QuoteFieldName("c]1"), "`c]1`");
+    try {
+        clsForm::QuoteFieldName("a]`b");
+        ADD_FAILURE() << "a name no quotes can hold was let through";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::Information);
+        EXPECT_EQ(e.description(), GetMessage(224, Variant("a]`b"), Variant("] `")));
+    }
+    session_.reset();
+    startAddin(22);
     EXPECT_EQ(QuoteTableName("sales.v_Orders"), "[sales].[v_Orders]");
     EXPECT_EQ(QuoteTableName("a.b.c"), "[a].[b].[c]");
 }

@@ -51,7 +51,7 @@ TEST_F(WriteBackTest, OneTypedCellUpdatesOnlyItsColumn) {
     ASSERT_EQ(type(cell("ProductName", 2), "Earl grey"), Result::Accepted);
     form().SetEditedColour(edited());
     EXPECT_EQ(form().BuildUpdateStatement(form().WritableColumns(), 2),
-              "Update [Products] SET [ProductName] = 'Earl grey' WHERE [ProductID] = 2");
+              "Update [Products] SET [ProductName] = 'Earl grey' WHERE [ProductID] = 2 AND [ProductName] = 'Green tea'");
     // Another column of the row changes behind the sheet's back; the write must leave it alone.
     execute("UPDATE Products SET Weight = 0.25 WHERE ProductID = 2");
     std::string result;

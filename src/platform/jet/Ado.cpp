@@ -1,5 +1,8 @@
 // ADO objects: connections, commands and client-side record sets.
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <optional>
 
 #include "platform/jet/Catalog.h"
 #include "platform/jet/Jet.h"
@@ -245,9 +248,13 @@ public:
         }
     }
     long State() const override { return session_ ? ado::state::Open : ado::state::Closed; }
+    long NativeError() const override { return gLastEngineError; }
     void Close() override {
         if (!session_) raise(3704, "Operation is not allowed when the object is closed.", "ADODB.Connection");
+        // Closing undoes an open transaction; a reopened connection starts without one.
         session_.reset();
+        inTransaction_ = rolledBack_ = false;
+        lost_.reset();
     }
     std::shared_ptr<ado::Recordset> Execute(const std::string& commandText, long& recordsAffected, long) override {
         return run(commandText, ado::command::Text, nullptr, recordsAffected, "ADODB.Connection");
@@ -255,17 +262,56 @@ public:
     long BeginTrans() override {
         if (!session_) connectionUnusable("ADODB.Connection");
         if (inTransaction_) raise(-2147168237, "Only one transaction can be active on this connection.", "ADODB.Connection");
-        session_->exec("BEGIN IMMEDIATE");
+        try {
+            session_->exec("BEGIN IMMEDIATE");
+        } catch (const Error& e) {
+            providerError(e, "ADODB.Connection");
+        }
         inTransaction_ = true;
+        rolledBack_ = false;
+        lost_.reset();
         return 1;
     }
-    void CommitTrans() override { endTransaction("COMMIT"); }
-    void RollbackTrans() override { endTransaction("ROLLBACK"); }
-    void endTransaction(const char* sql) {
+    // A COMMIT that fails (a reader's lock, a full disk) leaves the transaction
+    // open when SQLite still has it, so that it can be retried or rolled back;
+    // when SQLite has rolled it back itself, the connection knows it too.
+    void CommitTrans() override {
         if (!session_) connectionUnusable("ADODB.Connection");
         if (!inTransaction_) raise(-2147168242, "No transaction is active.", "ADODB.Connection");
+        if (lost_) {
+            // A failed statement took the transaction with it: nothing of it is stored.
+            Error cause = *lost_;
+            endAfterLoss();
+            providerError(Error(cause.number(), cause.description() + " The transaction was rolled back; nothing of it was stored.",
+                                cause.source()),
+                          "ADODB.Connection");
+        }
+        try {
+            session_->exec("COMMIT");
+        } catch (const Error& e) {
+            if (sqlite3_get_autocommit(session_->db())) endAfterLoss();
+            providerError(e, "ADODB.Connection");
+        }
         inTransaction_ = false;
-        session_->exec(sql);
+    }
+    void RollbackTrans() override {
+        if (!session_) connectionUnusable("ADODB.Connection");
+        if (!inTransaction_) {
+            // The transaction already ended with a failure; rolling it back is done.
+            if (rolledBack_) {
+                rolledBack_ = false;
+                return;
+            }
+            raise(-2147168242, "No transaction is active.", "ADODB.Connection");
+        }
+        inTransaction_ = false;
+        lost_.reset();
+        if (sqlite3_get_autocommit(session_->db())) return;
+        try {
+            session_->exec("ROLLBACK");
+        } catch (const Error& e) {
+            providerError(e, "ADODB.Connection");
+        }
     }
 
     // Runs text, or a stored query by name, with parameter values by name.
@@ -299,10 +345,25 @@ public:
                           "The database engine cannot find the input table or query '" + stripQuotes(text) +
                               "'. Make sure it exists and that its name is spelled correctly.",
                           "DAO.Database");
-                else if (commandType == ado::command::Table)
-                    sql = "SELECT * FROM [" + stripQuotes(text) + "]";
+                else if (commandType == ado::command::Table) {
+                    // A name holding ']' is written in back quotes.
+                    std::string name = stripQuotes(text);
+                    sql = "SELECT * FROM " + (name.find(']') == std::string::npos ? "[" + name + "]" : "`" + name + "`");
+                }
             }
-            ExecResult r = session_->execute(sql, lookup);
+            if (lost_)
+                raise(lost_->number(),
+                      lost_->description() + " The transaction was rolled back; roll it back before running more statements.",
+                      lost_->source());
+            ExecResult r;
+            try {
+                r = session_->execute(sql, lookup);
+            } catch (const Error& e) {
+                // SQLite may end the whole transaction on a failure (a full disk, ON CONFLICT ROLLBACK);
+                // what follows must not be committed statement by statement.
+                if (inTransaction_ && sqlite3_get_autocommit(session_->db())) lost_ = e;
+                throw;
+            }
             if (!r.hasRows) {
                 recordsAffected = r.affected;
                 return std::make_shared<JetRecordset>();
@@ -314,10 +375,17 @@ public:
     }
 
 private:
+    void endAfterLoss() {
+        inTransaction_ = false;
+        rolledBack_ = true;
+        lost_.reset();
+    }
     int cursorLocation_ = 2;
     std::string connectionString_;
     std::shared_ptr<Session> session_;
     bool inTransaction_ = false;
+    bool rolledBack_ = false;      // ended by a failure; one RollbackTrans is then a no-op
+    std::optional<Error> lost_;    // the failure that made SQLite roll the transaction back
 };
 
 class JetCommand : public ado::Command {

@@ -48,6 +48,14 @@ private:
 // Creates a new database file (3204 when the path exists).
 std::shared_ptr<Database> CreateDatabase(const std::string& path);
 
+// The dialect's literal of a value read from a record set, such that
+// "WHERE [c] = <literal>" finds the row it was read from: digits for whole
+// numbers, the shortest text that reads back as the same double for Double and
+// Single (the Single's double), Currency's exact four-decimal text, dates as
+// #yyyy-mm-dd hh:mm:ss[.fff]#, True/False, texts in single quotes with quotes
+// doubled. Null gives "Null" (compare with IS NULL); binary data raises 13.
+std::string sqlLiteral(const Variant& value);
+
 std::shared_ptr<host::dao::DaoProvider> daoProvider();
 std::shared_ptr<host::ado::AdoProvider> adoProvider();
 

@@ -56,9 +56,21 @@ std::vector<std::string> leadingWords(std::string_view sql, size_t max) {
             while (i < sql.size() && sql[i] != '\n') ++i;
         } else if (c == '[' || c == '"' || c == '`') {
             char close = c == '[' ? ']' : c;
-            size_t j = sql.find(close, i + 1);
-            if (j == std::string_view::npos) j = sql.size();
-            words.emplace_back(sql.substr(i + 1, j - i - 1));
+            std::string name;
+            size_t j = i + 1;
+            for (; j < sql.size(); ++j) {
+                if (sql[j] == close) {
+                    // A doubled quote stands for itself.
+                    if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
+                        name += close;
+                        ++j;
+                        continue;
+                    }
+                    break;
+                }
+                name += sql[j];
+            }
+            words.push_back(std::move(name));
             i = j + 1;
         } else if (c == '\'') {
             size_t j = sql.find('\'', i + 1);
@@ -134,6 +146,7 @@ std::vector<std::string> stringColumn(sqlite3* db, const std::string& sql, int c
 }
 
 std::string quoteIdent(const std::string& s) { return "\"" + replaceAll(s, "\"", "\"\"") + "\""; }
+std::string quoteText(const std::string& s) { return "'" + replaceAll(s, "'", "''") + "'"; }
 
 std::string joinQuoted(const std::vector<std::string>& names) {
     std::string r;
@@ -185,6 +198,8 @@ Variant rawColumn(sqlite3_stmt* st, int i) {
 }
 
 bool looksLikeStoredDate(const std::string& s) {
+    double serial;
+    if (s.size() == 23) return canonicalStorageDate(s, serial);
     if (s.size() != 10 && s.size() != 19) return false;
     for (size_t i = 0; i < s.size(); ++i) {
         char c = s[i];
@@ -271,6 +286,7 @@ FileKind probeFile(const std::string& path) {
     auto st = fs::status(path, ec);
     if (ec || !fs::exists(st)) return FileKind::Missing;
     if (!fs::is_regular_file(st)) return FileKind::NotAFile;
+    if (::access(path.c_str(), R_OK) != 0) return FileKind::Unreadable;
     std::ifstream in(path, std::ios::binary);
     char h[32] = {};
     in.read(h, sizeof h);
@@ -288,6 +304,7 @@ int lockTimeout() { return gLockTimeout; }
 Session::Session(sqlite3* db, std::string path, Logon logon) : db_(db), path_(std::move(path)), logon_(std::move(logon)) {}
 
 Session::~Session() {
+    sqlite3_finalize(schemaVersion_);
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -307,16 +324,16 @@ std::shared_ptr<Session> Session::open(const std::string& path, bool readOnly, c
     switch (probeFile(path)) {
     case FileKind::Missing: raise(3024, "Could not find file '" + path + "'.", Source);
     case FileKind::NotAFile: raise(3044, "'" + path + "' isn't a valid path. Make sure that the path name is spelled correctly.", Source);
+    case FileKind::Unreadable:
+        raise(3051, "The database engine cannot open the file '" + path + "'. You need permission to read it.", Source);
     case FileKind::JetOrAce:
     case FileKind::Unknown: unrecognized(path);
     case FileKind::SQLite: break;
     }
+    // Writing needs the file and its folder (for the journal); without them it opens for reading.
     auto parent = fs::absolute(path).parent_path().string();
-    if (!readOnly && (::access(path.c_str(), W_OK) != 0 || ::access(parent.c_str(), W_OK) != 0))
-        raise(3051,
-              "The database engine cannot open the file '" + path +
-                  "'. It is read-only, or you need permission to write its data and its folder.",
-              Source);
+    bool notWritable = !readOnly && (::access(path.c_str(), W_OK) != 0 || ::access(parent.c_str(), W_OK) != 0);
+    if (notWritable) readOnly = true;
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &raw, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
     DbHandle db(raw);
@@ -329,6 +346,8 @@ std::shared_ptr<Session> Session::open(const std::string& path, bool readOnly, c
         raise(3045, "Could not use '" + path + "'; file already in use.", Source);
     if (rc != SQLITE_OK) unrecognized(path);
     std::shared_ptr<Session> s(new Session(db.release(), path, logon));
+    s->readOnly_ = readOnly;
+    s->notWritable_ = notWritable;
     configure(s->db_, !readOnly);
     if (hasDatabasePassword(*s)) {
         auto verifier = s->scalar(std::string("SELECT value FROM ") + AccessTable + " WHERE item='password'").text();
@@ -394,6 +413,32 @@ void Session::refreshLengthChecks(const std::string& table) {
          " BEGIN " + upd + " END");
 }
 
+std::vector<StoreColumn> Session::storeColumns(const std::string& table) {
+    if (!schemaVersion_ && sqlite3_prepare_v2(db_, "PRAGMA schema_version", -1, &schemaVersion_, nullptr) != SQLITE_OK)
+        return {};
+    long long version = -1;
+    if (sqlite3_step(schemaVersion_) == SQLITE_ROW) version = sqlite3_column_int64(schemaVersion_, 0);
+    sqlite3_reset(schemaVersion_);
+    if (version != cachedSchema_) {
+        storeCache_.clear();
+        cachedSchema_ = version;
+    }
+    for (const auto& [name, columns] : storeCache_)
+        if (equalsNoCase(name, table)) return columns;
+    std::vector<StoreColumn> columns;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?)", -1, &raw, nullptr) != SQLITE_OK) return {};
+    StmtHandle st(raw);
+    sqlite3_bind_text(raw, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        auto decl = sqlite3_column_text(raw, 1);
+        columns.push_back({reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
+                           storeKindOf(decl ? reinterpret_cast<const char*>(decl) : "")});
+    }
+    storeCache_.emplace_back(table, columns);
+    return columns;
+}
+
 bool Session::tableExists(const std::string& name) {
     return scalar("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE", {Variant(name)})
                .toLongLong() > 0;
@@ -437,6 +482,32 @@ void Session::fail(int rc, const std::string& table, int verb) const {
         auto p = msg.find(prefix);
         return p == std::string::npos ? std::string() : trimBlanks(msg.substr(p + std::strlen(prefix)));
     };
+    if (msg.rfind(StoreErrorTag, 0) == 0) {
+        // number, table, column, kind, value: see jet_store.
+        auto f = split(msg.substr(std::strlen(StoreErrorTag)), StoreErrorSeparator);
+        if (f.size() >= 5) {
+            static const char* const kinds[] = {"", "Yes/No", "Byte", "Integer", "Long", "Number", "Currency",
+                                                "Single", "Double", "Date/Time"};
+            int k = std::atoi(f[3].c_str());
+            std::string kind = k >= 0 && k < 10 ? kinds[k] : "";
+            static const char* const ranges[] = {"", "", "0 to 255", "-32768 to 32767",
+                                                 "-2147483648 to 2147483647",
+                                                 "-9223372036854775808 to 9223372036854775807",
+                                                 "-922337203685477.5808 to 922337203685477.5807",
+                                                 "about -3.4E+38 to 3.4E+38", "finite values", "years 100 to 9999"};
+            std::string range = k >= 0 && k < 10 ? ranges[k] : "";
+            std::string where = "the field '" + f[2] + "' of table '" + f[1] + "'";
+            if (f[0] == "3349")
+                raise(3349,
+                      "Numeric field overflow. The value " + f[4] + " does not fit " + where + " (" + kind +
+                          (range.empty() ? "" : ": " + range) + ").",
+                      Source);
+            raise(3464,
+                  "Data type mismatch in criteria expression. The value '" + f[4] + "' cannot be stored in " + where +
+                      " (" + kind + ").",
+                  Source);
+        }
+    }
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -455,7 +526,16 @@ void Session::fail(int rc, const std::string& table, int verb) const {
                   Source);
         case SQLITE_CONSTRAINT_UNIQUE:
         case SQLITE_CONSTRAINT_PRIMARYKEY: {
-            auto cols = split(after("failed:"), ',');
+            // "t.a, t.b": split where the next "table." starts, so that names holding ", " stay whole.
+            std::string failed = after("failed:");
+            std::vector<std::string> cols;
+            std::string mark = ", " + table + ".";
+            for (size_t from = 0;;) {
+                size_t p = table.empty() ? failed.find(", ", from) : failed.find(mark, from);
+                cols.push_back(failed.substr(from, p == std::string::npos ? std::string::npos : p - from));
+                if (p == std::string::npos) break;
+                from = p + 2;
+            }
             std::string list;
             for (size_t i = 0; i < cols.size(); ++i) list += (i ? " and " : "") + trimBlanks(cols[i]);
             raise(3022,
@@ -469,11 +549,11 @@ void Session::fail(int rc, const std::string& table, int verb) const {
             std::vector<std::string> parents, children;
             if (!table.empty()) {
                 for (auto& p : stringColumn(db_, "SELECT DISTINCT \"table\" FROM pragma_foreign_key_list(" +
-                                                     quoteIdent(table) + ")", 0))
+                                                     quoteText(table) + ")", 0))
                     parents.push_back(p);
                 for (auto& t : stringColumn(db_, "SELECT name FROM sqlite_master WHERE type='table'", 0))
                     for (auto& p : stringColumn(db_, "SELECT DISTINCT \"table\" FROM pragma_foreign_key_list(" +
-                                                         quoteIdent(t) + ")", 0))
+                                                         quoteText(t) + ")", 0))
                         if (equalsNoCase(p, table)) children.push_back(t);
             }
             if (verb == VDelete || (verb == VUpdate && parents.empty()))
@@ -503,7 +583,11 @@ void Session::fail(int rc, const std::string& table, int verb) const {
         default:
             raise(3022, "The changes you requested to the table were not successful: " + msg + ".", Source);
         }
-    case SQLITE_READONLY: raise(3027, "Cannot update. Database or object is read-only.", Source);
+    case SQLITE_READONLY:
+        raise(3027,
+              std::string("Cannot update. Database or object is read-only.") +
+                  (notWritable_ ? " The file '" + path_ + "' or its folder cannot be written." : ""),
+              Source);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: unrecognized(path_);
     case SQLITE_FULL: raise(3026, "Not enough space on disk.", Source);
@@ -572,7 +656,7 @@ Variant convertToDeclared(const Variant& v, int daoType) {
     case dt::Date: {
         double serial;
         if (v.isString()) {
-            if (!storageToDate(trimBlanks(v.stringRef()), serial) && !parseDateText(trimBlanks(v.stringRef()), serial))
+            if (!storageToDate(trimBlanks(v.stringRef()), serial) && !parseDateWithMillis(trimBlanks(v.stringRef()), serial))
                 mismatch();
         } else if (v.isDate() || v.isNumber()) {
             serial = v.toDateSerial();
@@ -596,53 +680,91 @@ Variant convertToDeclared(const Variant& v, int daoType) {
     }
 }
 
+namespace {
+
+// A whole number in the narrowest kind from `rank` on (0 Byte, 1 Integer, 2 Long) that holds it.
+Variant wholeNumber(int64_t n, int rank) {
+    if (rank <= 0 && n >= 0 && n <= 255) return Variant::byteValue(static_cast<uint8_t>(n));
+    if (rank <= 1 && n >= INT16_MIN && n <= INT16_MAX) return Variant::integer(static_cast<int16_t>(n));
+    if (n >= INT32_MIN && n <= INT32_MAX) return Variant::longValue(static_cast<int32_t>(n));
+    return Variant::longLong(n);
+}
+
+// A stored Currency; a value that is not one (another tool's, or out of range) as the Double it is.
+Variant currencyColumn(sqlite3_stmt* st, int i, int storage) {
+    if (storage == SQLITE_INTEGER) {
+        int64_t n = sqlite3_column_int64(st, i);
+        if (n >= -922337203685477LL && n <= 922337203685477LL) return Variant::currencyScaled(n * 10000);
+        return Variant::longLong(n);
+    }
+    double d = sqlite3_column_double(st, i);
+    int64_t units = 0;
+    if (std::fabs(d) < 2e11) {
+        // Exact below 2^51 units: the division gives back d only for a four-decimal value.
+        double u = std::nearbyint(d * 10000.0);
+        if (u / 10000.0 == d) return Variant::currencyScaled(static_cast<int64_t>(u));
+    } else if (currencyUnits(d, units) && currencyDouble(units) == d) {
+        return Variant::currencyScaled(units);
+    }
+    return Variant(d);
+}
+
+}  // namespace
+
 Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
     int storage = sqlite3_column_type(st, i);
     if (storage == SQLITE_NULL) return Variant::null();
-    auto text = [&] {
-        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                           static_cast<size_t>(sqlite3_column_bytes(st, i)));
-    };
-    bool numeric = storage == SQLITE_INTEGER || storage == SQLITE_FLOAT;
+    // What does not fit the column's type comes back as stored, never wrapped
+    // or rounded, so that a literal of it finds the row again.
     switch (type.ado) {
     case 11:
-        if (numeric) return Variant(sqlite3_column_double(st, i) != 0);
-        if (auto b = truthOf(text())) return Variant(*b);
-        return Variant(text());
-    case 17:
-        if (numeric) return Variant::byteValue(static_cast<uint8_t>(sqlite3_column_int(st, i)));
-        break;
-    case 2:
-        if (numeric) return Variant::integer(static_cast<int16_t>(sqlite3_column_int(st, i)));
-        break;
-    case 3:
-        if (numeric) {
+        if (storage == SQLITE_INTEGER) {
             int64_t n = sqlite3_column_int64(st, i);
-            if (n >= INT32_MIN && n <= INT32_MAX) return Variant::longValue(static_cast<int32_t>(n));
-            return Variant::longLong(n);
+            if (n == 0 || n == -1) return Variant(n != 0);
+            return wholeNumber(n, 2);
         }
+        if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, i));
         break;
+    case 17:
+    case 2:
+    case 3:
     case 20:
-        if (numeric) return Variant::longLong(sqlite3_column_int64(st, i));
+        if (storage == SQLITE_INTEGER) {
+            int64_t n = sqlite3_column_int64(st, i);
+            if (type.ado == 20) return Variant::longLong(n);
+            return wholeNumber(n, type.ado == 17 ? 0 : type.ado == 2 ? 1 : 2);
+        }
+        if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, i));
         break;
     case 6:
-        if (numeric) return Variant::currency(sqlite3_column_double(st, i));
+        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return currencyColumn(st, i, storage);
         break;
     case 4:
-        if (numeric) return Variant::single(static_cast<float>(sqlite3_column_double(st, i)));
+        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+            double d = sqlite3_column_double(st, i);
+            float f = static_cast<float>(d);
+            if (static_cast<double>(f) == d) return Variant::single(f);
+            if (storage == SQLITE_INTEGER) return Variant::longLong(sqlite3_column_int64(st, i));
+            return Variant(d);
+        }
         break;
     case 5:
     case 131:
-        if (numeric) return Variant(sqlite3_column_double(st, i));
+        if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, i));
+        if (storage == SQLITE_INTEGER) {
+            int64_t n = sqlite3_column_int64(st, i);
+            if (n > -(1LL << 53) && n < (1LL << 53)) return Variant(static_cast<double>(n));
+            return Variant::longLong(n);
+        }
         break;
     case 135:
         if (storage == SQLITE_TEXT) {
             double serial;
-            std::string t = text();
-            if (storageToDate(t, serial) || parseDateText(t, serial)) return Variant::date(serial);
-            return Variant(t);
+            auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            std::string_view t(p, static_cast<size_t>(sqlite3_column_bytes(st, i)));
+            if (canonicalStorageDate(t, serial)) return Variant::date(serial);
+            return Variant(std::string(t));
         }
-        if (numeric) return Variant::date(sqlite3_column_double(st, i));
         break;
     case 72:
         if (storage == SQLITE_BLOB && sqlite3_column_bytes(st, i) == 16) {
@@ -654,7 +776,8 @@ Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
             return Variant(std::string(buf));
         }
         if (storage == SQLITE_TEXT) {
-            std::string g, t = text();
+            std::string g, t(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                             static_cast<size_t>(sqlite3_column_bytes(st, i)));
             return Variant(normalizeGuid(t, g) ? g : t);
         }
         break;
@@ -662,19 +785,16 @@ Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
     case 205:
         if (storage == SQLITE_BLOB) return rawColumn(st, i);
         {
-            std::string t = text();
-            return Variant(std::vector<uint8_t>(t.begin(), t.end()));
+            auto p = reinterpret_cast<const uint8_t*>(sqlite3_column_text(st, i));
+            return Variant(std::vector<uint8_t>(p, p + sqlite3_column_bytes(st, i)));
         }
     default:
         break;
     }
     // Texts, and values that do not fit their column's type (SQLite keeps them as given).
     if (storage == SQLITE_BLOB) return rawColumn(st, i);
-    if (type.ado == 202 || type.ado == 203) {
-        if (storage == SQLITE_INTEGER) return Variant(std::to_string(sqlite3_column_int64(st, i)));
-        if (storage == SQLITE_FLOAT) return Variant(formatDouble(sqlite3_column_double(st, i)));
-        return Variant(text());
-    }
+    if ((type.ado == 202 || type.ado == 203) && storage == SQLITE_INTEGER)
+        return Variant(std::to_string(sqlite3_column_int64(st, i)));
     return rawColumn(st, i);
 }
 
@@ -682,9 +802,14 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
                             const std::vector<std::string>& knownParameters) {
     if (trimBlanks(jetSql).empty())
         raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", Source);
-    Translation t = translate(jetSql, knownParameters);
+    // Written values go through the checks of their columns' types (see jet_store).
+    ColumnLookup columns = [this](const std::string& name) { return storeColumns(name); };
+    Translation t = translate(jetSql, knownParameters, readOnly_ ? ColumnLookup() : columns);
     std::string table;
     Verb verb = verbOf(t.sql, table);
+    if (t.kind == StatementKind::Insert) verb = VInsert;
+    if (t.kind == StatementKind::Update) verb = VUpdate;
+    if (t.kind == StatementKind::Delete) verb = VDelete;
     if (!t.table.empty()) table = t.table;
 
     sqlite3_stmt* raw = nullptr;

@@ -29,7 +29,7 @@ inline constexpr const char* WorkgroupTable = "dv_sys_workgroup";
 // True for SQLite's own tables and the engine's metadata tables.
 bool isSystemTable(std::string_view name);
 
-enum class FileKind { Missing, NotAFile, SQLite, JetOrAce, Unknown };
+enum class FileKind { Missing, NotAFile, Unreadable, SQLite, JetOrAce, Unknown };
 // Tells a file by its header, without opening it as a database.
 FileKind probeFile(const std::string& path);
 
@@ -68,6 +68,8 @@ using ParameterLookup = std::function<Variant(const std::string& name, int decla
 class Session {
 public:
     // Opens an existing database file; raises 3024, 3044, 3051, 3343, 3031, 3033, 3045.
+    // A file that cannot be written (or whose folder cannot) opens read-only;
+    // writing to it then raises 3027.
     static std::shared_ptr<Session> open(const std::string& path, bool readOnly, const std::string& password,
                                          const Logon& logon);
     // Creates a new, empty database file (3204 when the path exists).
@@ -79,6 +81,8 @@ public:
     sqlite3* db() const { return db_; }
     const std::string& path() const { return path_; }
     const Logon& logon() const { return logon_; }
+    // Opened read-only, asked for or because the file or its folder cannot be written.
+    bool readOnly() const { return readOnly_; }
 
     // Runs one statement of the dialect. Parameters (declared in a PARAMETERS
     // clause or unknown names) come from lookup; a missing one is 3061.
@@ -97,9 +101,17 @@ public:
 private:
     Session(sqlite3* db, std::string path, Logon logon);
     void refreshLengthChecks(const std::string& table);
+    // The columns of a table with the checks their written values get; kept
+    // until the schema changes.
+    std::vector<StoreColumn> storeColumns(const std::string& table);
     sqlite3* db_;
     std::string path_;
     Logon logon_;
+    bool readOnly_ = false;
+    bool notWritable_ = false;  // read-only because of the file system, not asked for
+    sqlite3_stmt* schemaVersion_ = nullptr;
+    long long cachedSchema_ = -1;
+    std::vector<std::pair<std::string, std::vector<StoreColumn>>> storeCache_;
 };
 
 // A value converted to the storage of a declared type; 3464 when it cannot be.

@@ -85,6 +85,27 @@ ColumnType typeFromDeclaration(std::string_view declared) {
     return typeFromDao(dt::Decimal);
 }
 
+StoreKind storeKindOf(std::string_view declared) {
+    ColumnType t = typeFromDeclaration(declared);
+    switch (t.dao) {
+    case dt::Boolean: return StoreKind::Boolean;
+    case dt::Byte: return StoreKind::Byte;
+    case dt::Integer: return StoreKind::Integer;
+    case dt::Long: {
+        std::string d = upperAscii(trimBlanks(declared));
+        if (auto p = d.find('('); p != std::string::npos) d = trimBlanks(d.substr(0, p));
+        bool jetLong = d == "LONG" || d == "INTEGER4" || d == "COUNTER" || d == "AUTOINCREMENT";
+        return jetLong ? StoreKind::Long : StoreKind::BigInt;
+    }
+    case dt::BigInt: return StoreKind::BigInt;
+    case dt::Currency: return StoreKind::Currency;
+    case dt::Single: return StoreKind::Single;
+    case dt::Double: return StoreKind::Double;
+    case dt::Date: return StoreKind::Date;
+    default: return StoreKind::Any;
+    }
+}
+
 bool normalizeGuid(std::string_view text, std::string& out) {
     std::string_view t = text;
     if (t.size() == 38 && t.front() == '{' && t.back() == '}') t = t.substr(1, 36);

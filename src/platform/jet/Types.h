@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/jet/sql/JetSql.h"
+
 namespace dalvera::jet {
 
 struct ColumnType {
@@ -15,6 +17,10 @@ struct ColumnType {
 
 ColumnType typeFromDeclaration(std::string_view declared);
 ColumnType typeFromDao(int daoType, long textSize = 255);
+// What the values written to a column of this declared type are checked and
+// converted as. Jet's Long is 32 bits; SQLite's own INTEGER (and INT, BIGINT)
+// columns of other tools keep 64-bit values.
+StoreKind storeKindOf(std::string_view declared);
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from a GUID text with or without
 // braces; false when it is not one.

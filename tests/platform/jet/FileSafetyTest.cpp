@@ -68,7 +68,12 @@ TEST_F(FileSafetyTest, ReadOnlyFileGivesAClearError) {
     EXPECT_EQ(w.number(), 3027);
     EXPECT_EQ(w.description(), "Cannot update. Database or object is read-only.");
     ro->Close();
+    std::filesystem::create_directories(file("locked"));
+    std::filesystem::copy_file(file("orders.sqlite"), file("locked/orders.sqlite"));
+    std::filesystem::copy_file(file("orders.sqlite"), file("secret.sqlite"));
     ::chmod(file("orders.sqlite").c_str(), 0444);
+    ::chmod(file("secret.sqlite").c_str(), 0000);
+    ::chmod(file("locked").c_str(), 0555);
     ::chmod(dir.c_str(), 0755);
     // Rights that ignore file modes (root) are given up in a child process.
     pid_t child = ::fork();
@@ -76,16 +81,69 @@ TEST_F(FileSafetyTest, ReadOnlyFileGivesAClearError) {
     if (child == 0) {
         if (::access(file("orders.sqlite").c_str(), W_OK) == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(2);
-        auto e = openError(file("orders.sqlite"));
-        bool named = e.description().find(file("orders.sqlite")) != std::string::npos;
-        ::_exit(e.number() == 3051 && named ? 0 : 1);
+        // A read-only file, and a writable file in a read-only folder, open for
+        // reading; a write names the file.
+        for (const std::string& path : {file("orders.sqlite"), file("locked/orders.sqlite")}) {
+            try {
+                auto db = daoProvider()->ThreadEngine()->Workspaces(0)->OpenDatabase(path);
+                if (!db->TableDefs().Exists("LogBook")) ::_exit(3);
+                auto e = errorOf([&] { db->Execute("INSERT INTO LogBook (Entry) VALUES ('x')"); });
+                if (e.number() != 3027 || e.description().find(path) == std::string::npos) ::_exit(4);
+            } catch (const Error&) {
+                ::_exit(1);
+            }
+        }
+        auto e = openError(file("secret.sqlite"));
+        bool named = e.description().find(file("secret.sqlite")) != std::string::npos;
+        ::_exit(e.number() == 3051 && named ? 0 : 5);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
+    ::chmod(file("locked").c_str(), 0755);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not refused with 3051; 2: could not drop rights";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: refused to open; 2: could not drop rights; 3: not readable; 4: write not "
+                                         "refused with 3027; 5: unreadable file not refused with 3051";
+    EXPECT_EQ(fileValue(file("orders.sqlite"), "SELECT count(*) FROM LogBook"), "int:0");
+    EXPECT_EQ(fileValue(file("locked/orders.sqlite"), "SELECT count(*) FROM LogBook"), "int:0");
     // Asked for read-only, it opens.
     EXPECT_NO_THROW(daoProvider()->ThreadEngine()->Workspaces(0)->OpenDatabase(file("orders.sqlite"), false, true));
+}
+
+// Each way an open fails has its own number and text through ADO, as the
+// data source maps them.
+TEST_F(FileSafetyTest, OpenFailuresHaveTheirOwnNumbersThroughAdo) {
+    buildOrders()->Close();
+    auto db = CreateDatabase(file("guarded.sqlite"));
+    db->NewPassword("", "open sesame");
+    db->Close();
+    writeBytes(file("notes.mdb"), "just some text, not a database\n");
+    auto openError = [&](const std::string& path, const std::string& pwd = {}) {
+        auto c = adoProvider()->NewConnection();
+        auto e = errorOf([&] { c->Open("Driver={Microsoft Access Driver (*.mdb, *.accdb)};Dbq=" + path + ";Pwd=" + pwd + ";"); });
+        EXPECT_EQ(e.number(), e.number() ? host::ado::ProviderError : 0) << path;
+        EXPECT_EQ(c->State(), e.number() ? host::ado::state::Closed : host::ado::state::Open);
+        return std::make_pair(e.number() ? lastEngineError() : 0, e.description());
+    };
+    const std::string prefix = "[Microsoft][ODBC Microsoft Access Driver] ";
+    EXPECT_EQ(openError(file("gone.sqlite")),
+              std::make_pair(3024L, prefix + "Could not find file '" + file("gone.sqlite") + "'."));
+    EXPECT_EQ(openError(file("notes.mdb")),
+              std::make_pair(3343L, prefix + "Unrecognized database format '" + file("notes.mdb") + "'."));
+    EXPECT_EQ(openError(file("guarded.sqlite"), "guess"), std::make_pair(3031L, prefix + "Not a valid password."));
+    EXPECT_EQ(openError(file("guarded.sqlite"), "open sesame").first, 0);
+    EXPECT_EQ(openError(dir).first, 3044);
+    // Another process holding the file exclusively.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file("orders.sqlite").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    int saved = lockTimeout();
+    setLockTimeout(200);
+    auto locked = openError(file("orders.sqlite"));
+    setLockTimeout(saved);
+    EXPECT_EQ(locked, std::make_pair(3045L, prefix + "Could not use '" + file("orders.sqlite") + "'; file already in use."));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(openError(file("orders.sqlite")).first, 0);
 }
 
 TEST_F(FileSafetyTest, LockedDatabaseWaitsABoundedTimeThenReportsTheLock) {

@@ -240,7 +240,28 @@ std::string defaultText(const std::vector<Node>& part, const Sig& s, size_t from
                last->tok->kind == Tok::Number) {
         literal = true;
     }
+    // A number default keeps its text, so that DAO reports it as written.
+    if (literal && last->tok->kind == Tok::Number) return (first == last ? "" : first->tok->text) + last->tok->text;
     return literal ? text : "(" + text + ")";
+}
+
+// A number default must fit its column: the rows that take it are written
+// without the checks of INSERT and UPDATE.
+void checkDefault(const std::string& column, const std::string& type, const std::string& text) {
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end) return;
+    double lo = 0, hi = 0;
+    if (type == "BYTE") lo = 0, hi = 255;
+    else if (type == "SMALLINT") lo = -32768, hi = 32767;
+    else if (type == "LONG") lo = -2147483648.0, hi = 2147483647.0;
+    else if (type == "CURRENCY") lo = -922337203685477.5, hi = 922337203685477.5;
+    else if (type == "SINGLE") lo = -3.4028234663852886e38, hi = 3.4028234663852886e38;
+    else if (type == "DOUBLE") lo = -1.7976931348623157e308, hi = 1.7976931348623157e308;
+    else return;
+    if (!(v >= lo && v <= hi))
+        raise(3349, "Numeric field overflow. The default " + text + " does not fit the field '" + column + "' (" + type + ").",
+              kSource);
 }
 
 struct Table {
@@ -282,6 +303,7 @@ Column readColumn(const std::vector<Node>& part, Table& table, ExprContext& ctx)
             while (end < s.size() && (end == i + 1 || !endsDefault(s, end))) ++end;
             defaultClause = " DEFAULT " + defaultText(part, s, i + 1, end, ctx);
             c.expressionDefault = defaultClause.back() == ')';
+            if (!c.expressionDefault) checkDefault(c.name, c.type, defaultClause.substr(9));
             i = end;
         } else if (word(s, i, "WITH") && (word(s, i + 1, "COMPRESSION") || word(s, i + 1, "COMP"))) {
             i += 2;  // storage hint without meaning here

@@ -3,7 +3,12 @@
 // Booleans come out as -1 / 0.
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -56,7 +61,7 @@ double numberOf(sqlite3_value* v) {
         if (equalsNoCase(t, "True")) return -1;
         if (equalsNoCase(t, "False")) return 0;
         double serial = 0;
-        if (parseDateText(t, serial)) return serial;
+        if (parseDateWithMillis(t, serial)) return serial;
         typeMismatch();
     }
     }
@@ -70,7 +75,7 @@ double dateOf(sqlite3_value* v) {
     default: {
         std::string t = trimBlanks(textOf(v));
         double serial = 0;
-        if (parseDateText(t, serial)) return serial;
+        if (parseDateWithMillis(t, serial)) return serial;
         if (parseNumber(t, serial)) return serial;
         typeMismatch();
     }
@@ -97,7 +102,7 @@ void resultText(sqlite3_context* c, const std::string& s) {
     sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 void resultDate(sqlite3_context* c, double serial) {
-    if (serial < -657434.0 || serial >= 2958466.0) fail("Overflow");  // years 100 to 9999
+    if (!(serial > -657435.0 && serial < 2958466.0)) fail("Overflow");  // years 100 to 9999
     resultText(c, dateToStorage(serial));
 }
 void resultBool(sqlite3_context* c, bool b) { sqlite3_result_int(c, b ? -1 : 0); }
@@ -790,6 +795,137 @@ void spreadFinal(sqlite3_context* c) {
     sqlite3_result_double(c, Root ? std::sqrt(var) : var);
 }
 
+// ---- values written to typed columns ----
+
+// A refused value: the engine's number, where, and what.
+[[noreturn]] void refuse(int number, sqlite3_value** argv, const std::string& shown) {
+    std::string m = StoreErrorTag + std::to_string(number);
+    for (int i : {2, 3}) m += StoreErrorSeparator + textOf(argv[i]);
+    m += StoreErrorSeparator + std::to_string(sqlite3_value_int(argv[1]));
+    fail(m + StoreErrorSeparator + shown);
+}
+
+std::string shownValue(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_FLOAT) {
+        char buf[40];
+        auto r = std::to_chars(buf, buf + sizeof buf, sqlite3_value_double(v));
+        return std::string(buf, r.ptr);
+    }
+    if (sqlite3_value_type(v) == SQLITE_BLOB) return "(binary data)";
+    std::string t = textOf(v);
+    return t.size() > 40 ? t.substr(0, 40) + "..." : t;
+}
+
+// The number a written value stands for: numbers as they are, texts that read
+// as numbers; false for other texts and binary data.
+bool storedNumber(sqlite3_value* v, bool& integral, long long& n, double& d) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        integral = true;
+        n = sqlite3_value_int64(v);
+        return true;
+    case SQLITE_FLOAT:
+        integral = false;
+        d = sqlite3_value_double(v);
+        return true;
+    case SQLITE_TEXT: {
+        std::string t = trimBlanks(textOf(v));
+        // Whole numbers keep all 64 bits.
+        errno = 0;
+        char* end = nullptr;
+        long long whole = std::strtoll(t.c_str(), &end, 10);
+        if (!t.empty() && end == t.c_str() + t.size() && errno == 0) {
+            integral = true;
+            n = whole;
+            return true;
+        }
+        integral = false;
+        return parseNumber(t, d);
+    }
+    default: return false;
+    }
+}
+
+void fnStore(sqlite3_context* c, int, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    if (isNull(v)) return sqlite3_result_null(c);
+    const auto kind = static_cast<StoreKind>(sqlite3_value_int(argv[1]));
+    const std::string shown = shownValue(v);
+    bool integral = false;
+    long long n = 0;
+    double d = 0;
+    switch (kind) {
+    case StoreKind::Boolean: {
+        if (sqlite3_value_type(v) == SQLITE_TEXT) {
+            std::string t = lowerAscii(trimBlanks(textOf(v)));
+            for (const char* w : {"true", "yes", "on"})
+                if (t == w) return resultBool(c, true);
+            for (const char* w : {"false", "no", "off"})
+                if (t == w) return resultBool(c, false);
+        }
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        return resultBool(c, integral ? n != 0 : d != 0);
+    }
+    case StoreKind::Byte:
+    case StoreKind::Integer:
+    case StoreKind::Long:
+    case StoreKind::BigInt: {
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        if (!integral) {
+            double r = std::nearbyint(d);  // half to even
+            if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) refuse(3349, argv, shown);
+            n = static_cast<long long>(r);
+        }
+        long long lo = INT64_MIN, hi = INT64_MAX;
+        if (kind == StoreKind::Byte) lo = 0, hi = 255;
+        if (kind == StoreKind::Integer) lo = -32768, hi = 32767;
+        if (kind == StoreKind::Long) lo = INT32_MIN, hi = INT32_MAX;
+        if (n < lo || n > hi) refuse(3349, argv, shown);
+        return sqlite3_result_int64(c, n);
+    }
+    case StoreKind::Currency: {
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        int64_t units = 0;
+        if (integral) {
+            if (n < -922337203685477LL || n > 922337203685477LL) refuse(3349, argv, shown);
+            return sqlite3_result_int64(c, n);
+        }
+        if (!currencyUnits(d, units)) refuse(3349, argv, shown);
+        if (units % 10000 == 0) return sqlite3_result_int64(c, units / 10000);
+        return sqlite3_result_double(c, currencyDouble(units));
+    }
+    case StoreKind::Single: {
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        if (integral) d = static_cast<double>(n);
+        float f = static_cast<float>(d);
+        if (!std::isfinite(d) || !std::isfinite(f)) refuse(3349, argv, shown);
+        return sqlite3_result_double(c, static_cast<double>(f));
+    }
+    case StoreKind::Double: {
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        if (integral) return sqlite3_result_int64(c, n);
+        if (!std::isfinite(d)) refuse(3349, argv, shown);
+        return sqlite3_result_double(c, d);
+    }
+    case StoreKind::Date: {
+        double serial = 0;
+        int type = sqlite3_value_type(v);
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            serial = sqlite3_value_double(v);
+        } else if (type == SQLITE_TEXT) {
+            std::string t = trimBlanks(textOf(v));
+            if (!storageToDate(t, serial) && !parseDateWithMillis(t, serial)) refuse(3464, argv, shown);
+        } else {
+            refuse(3464, argv, shown);
+        }
+        if (!(serial > -657435.0 && serial < 2958466.0)) refuse(3349, argv, shown);  // years 100 to 9999
+        return resultText(c, dateToStorage(serial));
+    }
+    case StoreKind::Any:
+    default: sqlite3_result_value(c, v);
+    }
+}
+
 struct Definition {
     const char* name;
     int args;
@@ -866,6 +1002,7 @@ void registerFunctions(sqlite3* db) {
         {"jet_add", 2, call<fnAdd>, true},
         {"jet_sub", 2, call<fnSubtract>, true},
         {"jet_pow", 2, call<fnPow>, true},
+        {"jet_store", 4, call<fnStore>, true},
     };
     if (!db) raise(err::InvalidCall, "No database connection to register the SQL functions on.", "Jet SQL");
     auto check = [db](int rc, const std::string& name) {

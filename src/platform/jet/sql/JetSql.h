@@ -1,6 +1,8 @@
 #pragma once
 // The database dialect: statements as users of the engine write them,
 // translated to SQLite, and the dialect's functions registered on a connection.
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,12 +63,51 @@ struct Translation {
 // TOP in a UNION outside parentheses, LIKE ... ESCAPE, Xor/Eqv/Imp (3000), more
 // than one statement (3142), malformed literals and brackets (3075), bad DDL
 // (3289 / 3290 / 3292 / 3293 / 3295).
-Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters = {});
+//
+// With columns, every value an INSERT or UPDATE writes to a typed column goes
+// through jet_store(value, kind, table, column), which converts it to the
+// column's storage (whole numbers rounded half to even, Singles rounded to
+// float, Currency to four decimals, dates to storage text, Booleans to -1/0)
+// and refuses what the type cannot hold. Number literals that SQLite would not
+// read back as the nearest double are written as an exact expression.
+enum class StoreKind : int { Any = 0, Boolean, Byte, Integer, Long, BigInt, Currency, Single, Double, Date };
+struct StoreColumn {
+    std::string name;
+    StoreKind kind = StoreKind::Any;
+};
+// The columns of a table in their order; empty when the table is unknown.
+using ColumnLookup = std::function<std::vector<StoreColumn>(const std::string& table)>;
 
-// Storage form of a date value: "yyyy-mm-dd hh:mm:ss".
+Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters = {},
+                      const ColumnLookup& columns = {});
+
+// SQLite text for a number literal of the dialect that SQLite evaluates to
+// exactly the double strtod reads (SQLite's own reading is off in the last
+// bit for some 16- and 17-digit numbers).
+std::string exactNumberText(std::string_view literal);
+
+// Currency in units of 1/10000: the shortest decimal that reads back as d,
+// rounded half to even at four decimals; false when it is not finite or out
+// of Currency's range.
+bool currencyUnits(double d, int64_t& units);
+// The double that the decimal literal of these units reads as.
+double currencyDouble(int64_t units);
+
+// Storage form of a date value: "yyyy-mm-dd hh:mm:ss", with ".fff" when the
+// value has milliseconds.
 std::string dateToStorage(double serial);
-// Reads the storage form (and "yyyy-mm-dd"); false when it is not one.
+// Reads the storage form, "yyyy-mm-dd" and the other ISO forms; false when it is not one.
 bool storageToDate(std::string_view text, double& serial);
+// A date as the dialect writes it (parseDateText's forms), also with
+// milliseconds after the seconds: "1/20/2024 10:00:00.25", "2024-01-20 10:00:00.250".
+bool parseDateWithMillis(std::string_view text, double& serial);
+// Reads only the exact storage form (what dateToStorage writes); false for anything else.
+bool canonicalStorageDate(std::string_view text, double& serial);
+
+// The message jet_store fails with: StoreErrorTag, the engine's number, then
+// table, column, kind and the refused value, separated by StoreErrorSeparator.
+inline constexpr const char* StoreErrorTag = "jet-store:";
+inline constexpr char StoreErrorSeparator = '\x1f';
 
 // Registers the dialect's functions (Now, Date, IIf, Nz, Left, Format, ...) and
 // the operator helpers the translation calls (jet_like, jet_concat, ...). Dates

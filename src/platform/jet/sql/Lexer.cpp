@@ -122,7 +122,7 @@ std::vector<Token> tokenize(std::string_view sql) {
             if (end == std::string_view::npos) syntaxError(sql, start, "missing closing #");
             std::string_view body = sql.substr(i + 1, end - i - 1);
             double serial = 0;
-            if (!parseDateText(trimBlanks(body), serial) && !parseNamedMonthDate(trimBlanks(body), serial))
+            if (!parseDateWithMillis(trimBlanks(body), serial) && !parseNamedMonthDate(trimBlanks(body), serial))
                 raise(3075, "Syntax error in date in query expression '#" + std::string(body) + "#'.", "Jet SQL");
             i = end + 1;
             out.push_back({Tok::Date, dateToStorage(serial), start});
@@ -138,6 +138,13 @@ std::vector<Token> tokenize(std::string_view sql) {
             }
             if (i < n && isWordStart(static_cast<unsigned char>(sql[i]))) syntaxError(sql, start, "invalid number");
             out.push_back({Tok::Number, std::string(sql.substr(start, i - start)), start});
+        } else if (c == '@' && i + 10 <= n && equalsNoCase(std::string(sql.substr(i, 10)), "@@IDENTITY") &&
+                   (i + 10 == n || !isWordChar(static_cast<unsigned char>(sql[i + 10])))) {
+            // The auto-number the last insert on this connection was given.
+            i += 10;
+            out.push_back({Tok::Word, "last_insert_rowid", start});
+            out.push_back({Tok::Punct, "(", start});
+            out.push_back({Tok::Punct, ")", start});
         } else if (isWordStart(c)) {
             while (i < n && isWordChar(static_cast<unsigned char>(sql[i]))) ++i;
             out.push_back({Tok::Word, std::string(sql.substr(start, i - start)), start});

@@ -434,7 +434,7 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
             items.push_back({Item::Atom, quoteString(t.text)});
             break;
         case Tok::Number:
-            items.push_back({Item::Atom, t.text});
+            items.push_back({Item::Atom, exactNumberText(t.text)});
             break;
         case Tok::Name:
             if (const std::string* p = (!afterDot && !beforeDot && !afterAs) ? ctx.parameter(t.text) : nullptr)
@@ -601,6 +601,156 @@ std::string nameOf(const Node& n) {
     return n.tok->text;
 }
 
+// ---- checked writes ----
+
+// The statement without its closing ';' and blanks.
+std::vector<Node> withoutEnd(const std::vector<Node>& seq) {
+    size_t end = seq.size();
+    while (end > 0 && (isBlank(seq[end - 1]) || isPunct(seq[end - 1], ";"))) --end;
+    return std::vector<Node>(seq.begin(), seq.begin() + static_cast<long>(end));
+}
+
+std::string storeCall(const std::string& expr, StoreKind kind, const std::string& table, const std::string& column) {
+    return "jet_store(" + expr + ", " + std::to_string(static_cast<int>(kind)) + ", " + quoteString(table) + ", " +
+           quoteString(column) + ")";
+}
+
+StoreKind kindOf(const std::vector<StoreColumn>& columns, const std::string& name) {
+    for (const auto& c : columns)
+        if (equalsNoCase(c.name, name)) return c.kind;
+    return StoreKind::Any;
+}
+
+std::string trimmed(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
+}
+
+// The nodes of seq[from, to) split at its commas.
+std::vector<std::vector<Node>> partsBetween(const std::vector<Node>& seq, size_t from, size_t to) {
+    std::vector<std::vector<Node>> parts(1);
+    for (size_t i = from; i < to && i < seq.size(); ++i) {
+        if (isPunct(seq[i], ","))
+            parts.emplace_back();
+        else
+            parts.back().push_back(seq[i]);
+    }
+    return parts;
+}
+
+std::vector<size_t> significantAt(const std::vector<Node>& seq) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < seq.size(); ++i)
+        if (!isBlank(seq[i])) out.push_back(i);
+    return out;
+}
+
+// UPDATE t SET a = x, [t].b = y WHERE ...: each assigned value through jet_store.
+// Empty when the statement has another shape (then it is translated as written).
+std::string checkedUpdate(const std::vector<Node>& seq, size_t nameAt, const std::string& table,
+                          const std::vector<StoreColumn>& columns, ExprContext& ctx) {
+    size_t set = nameAt + 1;
+    while (set < seq.size() && !isWord(seq[set], "SET")) ++set;
+    if (set >= seq.size()) return {};
+    size_t where = set + 1;
+    while (where < seq.size() && !isWord(seq[where], "WHERE")) ++where;
+    struct Assignment {
+        std::string column;
+        std::vector<Node> value;
+    };
+    std::vector<Assignment> list;
+    for (auto& part : partsBetween(seq, set + 1, where)) {
+        auto sig = significantAt(part);
+        size_t eq = 0;
+        while (eq < sig.size() && !isPunct(part[sig[eq]], "=")) ++eq;
+        std::string column;
+        if (eq == 1) column = nameOf(part[sig[0]]);
+        else if (eq == 3 && isPunct(part[sig[1]], ".") && !nameOf(part[sig[0]]).empty()) column = nameOf(part[sig[2]]);
+        if (column.empty() || eq + 1 >= sig.size()) return {};
+        list.push_back({column, std::vector<Node>(part.begin() + static_cast<long>(sig[eq] + 1), part.end())});
+    }
+    std::string out = trimmed(translateSeq(std::vector<Node>(seq.begin(), seq.begin() + static_cast<long>(set) + 1), ctx));
+    for (size_t i = 0; i < list.size(); ++i) {
+        std::string value = trimmed(translateSeq(list[i].value, ctx));
+        StoreKind kind = kindOf(columns, list[i].column);
+        out += (i ? ", " : " ") + quoteName(list[i].column) + " = " +
+               (kind == StoreKind::Any ? value : storeCall(value, kind, table, list[i].column));
+    }
+    if (where < seq.size()) out += " " + trimmed(translateSeq(std::vector<Node>(seq.begin() + static_cast<long>(where), seq.end()), ctx));
+    return out;
+}
+
+// INSERT INTO t [(a, b)] VALUES (...), (...) | SELECT ...: each value through jet_store.
+std::string checkedInsert(const std::vector<Node>& seq, size_t nameAt, const std::string& table,
+                          const std::vector<StoreColumn>& columns, ExprContext& ctx) {
+    std::vector<std::string> targets;
+    bool listed = false;
+    size_t k = nextSignificant(seq, nameAt + 1);
+    if (k < seq.size() && seq[k].group) {
+        for (auto& part : partsBetween(seq[k].kids, 0, seq[k].kids.size())) {
+            auto sig = significantAt(part);
+            if (sig.size() != 1 || nameOf(part[sig[0]]).empty()) return {};
+            targets.push_back(nameOf(part[sig[0]]));
+        }
+        listed = true;
+        k = nextSignificant(seq, k + 1);
+    } else {
+        for (const auto& c : columns) targets.push_back(c.name);
+    }
+    std::vector<StoreKind> kinds;
+    bool any = false;
+    for (const auto& t : targets) {
+        kinds.push_back(kindOf(columns, t));
+        any = any || kinds.back() != StoreKind::Any;
+    }
+    if (!any || k >= seq.size()) return {};
+    std::string head = "INSERT INTO " + quoteName(table);
+    if (listed) {
+        head += " (";
+        for (size_t i = 0; i < targets.size(); ++i) head += (i ? ", " : "") + quoteName(targets[i]);
+        head += ")";
+    }
+    auto wrap = [&](size_t i, const std::string& value) {
+        return i < kinds.size() && kinds[i] != StoreKind::Any ? storeCall(value, kinds[i], table, targets[i]) : value;
+    };
+    if (isWord(seq[k], "VALUES")) {
+        std::vector<const Node*> rows;
+        auto sig = significantAt(seq);
+        for (size_t j = 0; j < sig.size(); ++j) {
+            if (sig[j] <= k) continue;
+            const Node& n = seq[sig[j]];
+            bool expectRow = rows.empty() || isPunct(seq[sig[j - 1]], ",");
+            if (expectRow && n.group) rows.push_back(&n);
+            else if (!(isPunct(n, ",") && !expectRow)) return {};
+        }
+        if (rows.empty()) return {};
+        std::string out = head + " VALUES ";
+        for (size_t r = 0; r < rows.size(); ++r) {
+            auto parts = partsBetween(rows[r]->kids, 0, rows[r]->kids.size());
+            out += r ? ", (" : "(";
+            for (size_t i = 0; i < parts.size(); ++i) out += (i ? ", " : "") + wrap(i, trimmed(translateSeq(parts[i], ctx)));
+            out += ")";
+        }
+        return out;
+    }
+    bool select = isWord(seq[k], "SELECT");
+    if (seq[k].group) {
+        size_t f = nextSignificant(seq[k].kids, 0);
+        select = f < seq[k].kids.size() && isWord(seq[k].kids[f], "SELECT");
+    }
+    if (!select) return {};
+    // The source's columns by position, through a named subquery.
+    std::string source = trimmed(translateSeq(std::vector<Node>(seq.begin() + static_cast<long>(k), seq.end()), ctx));
+    std::string names, values;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        std::string c = "c" + std::to_string(i + 1);
+        names += (i ? ", " : "") + c;
+        values += (i ? ", " : "") + wrap(i, c);
+    }
+    return "WITH dv_sys_source(" + names + ") AS (" + source + ") " + head + " SELECT " + values + " FROM dv_sys_source";
+}
+
 Translation translateSelectInto(std::vector<Node>& seq, ExprContext& ctx, Translation& t) {
     // SELECT ... INTO target FROM ...: a make-table query.
     for (size_t i = 0; i < seq.size(); ++i) {
@@ -624,7 +774,8 @@ Translation translateSelectInto(std::vector<Node>& seq, ExprContext& ctx, Transl
 
 }  // namespace
 
-Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters) {
+Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters,
+                      const ColumnLookup& columns) {
     Translation t;
     std::vector<Token> tokens = tokenize(jetSql);
     size_t first = 0;
@@ -679,7 +830,11 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
         size_t after = nextSignificant(seq, n + 1);
         if (after < seq.size() && isWord(seq[after], "IN"))
             raise(3000, "Syntax error: INSERT INTO another database (IN) is not supported.", kJetSource);
-        t.sql = translateSeq(seq, ctx);
+        if (columns) {
+            auto cols = columns(t.table);
+            if (!cols.empty()) t.sql = checkedInsert(withoutEnd(seq), n, t.table, cols, ctx);
+        }
+        if (t.sql.empty()) t.sql = translateSeq(seq, ctx);
         return t;
     }
     if (verb == "UPDATE") {
@@ -690,7 +845,11 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
         for (size_t i = n + 1; i < seq.size() && !isWord(seq[i], "SET"); ++i)
             if (isWord(seq[i], "JOIN") || isPunct(seq[i], ","))
                 raise(3000, "Syntax error: UPDATE over a join is not supported; use a subquery in WHERE.", kJetSource);
-        t.sql = translateSeq(seq, ctx);
+        if (columns) {
+            auto cols = columns(t.table);
+            if (!cols.empty()) t.sql = checkedUpdate(withoutEnd(seq), n, t.table, cols, ctx);
+        }
+        if (t.sql.empty()) t.sql = translateSeq(seq, ctx);
         return t;
     }
     if (verb == "DELETE") {

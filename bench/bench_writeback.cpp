@@ -1,7 +1,7 @@
 // F7 on a table sheet with 10,000 edited rows: every row becomes one UPDATE, then
 // the sheet reloads. Measured as a whole and the reload alone; the difference is
-// the writing. Each UPDATE is its own durable commit, so the disk's flush
-// dominates; TMPDIR=/dev/shm leaves it out and shows the system's own cost.
+// the writing, all in one transaction. Measured again without the check that
+// nobody changed the records since the load, to show what that check costs.
 #include <benchmark/benchmark.h>
 
 #include "BenchSession.h"
@@ -33,7 +33,7 @@ using namespace dalvera;
 
 constexpr long kRows = 10000;
 std::string gDir, gPath;
-double gBestWrite = 1e9, gBestReload = 1e9;
+double gBestWrite = 1e9, gBestReload = 1e9, gBestUnchecked = 1e9;
 
 
 void buildTable() {
@@ -81,27 +81,34 @@ bool editAllRows(int round) {
            goApplication->Form().RowChanged().back() == "1";
 }
 
-void WriteTenThousandRows(benchmark::State& state) {
-    int round = 0;
+// F7 as the person meets it; `checked` false leaves out the check that nobody
+// changed the records since the load, to show what that check costs.
+void writeRows(benchmark::State& state, bool checked, double& best) {
+    clsForm::SetChangeCheck(checked);
+    static int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
         ++round;
         if (!editAllRows(round)) {
             state.SkipWithError("the rows were not flagged");
-            return;
+            break;
         }
         state.ResumeTiming();
         auto start = std::chrono::steady_clock::now();
         gSession->user().pressKey("{F7}");
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        gBestWrite = std::min(gBestWrite, s);
+        best = std::min(best, s);
         if (goApplication->Form().HasChanges() ||
             fileText("SELECT Name FROM Items WHERE ID = 10000") != "Round " + std::to_string(round) + " item 10000") {
             state.SkipWithError("the rows were not written");
-            return;
+            break;
         }
     }
+    clsForm::SetChangeCheck(true);
 }
+
+void WriteTenThousandRows(benchmark::State& state) { writeRows(state, true, gBestWrite); }
+void WriteTenThousandRowsWithoutChangeCheck(benchmark::State& state) { writeRows(state, false, gBestUnchecked); }
 
 void ReloadOnly(benchmark::State& state) {
     clsForm& form = goApplication->Form();
@@ -118,6 +125,7 @@ void ReloadOnly(benchmark::State& state) {
 }
 
 BENCHMARK(WriteTenThousandRows)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(WriteTenThousandRowsWithoutChangeCheck)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(ReloadOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
@@ -132,6 +140,10 @@ int main(int argc, char** argv) {
         std::printf("\nBest: F7 on %ld rows %.1f ms including the reload of %.1f ms; writing alone %.1f ms "
                     "(target <= 1000)\n",
                     kRows, gBestWrite * 1000, gBestReload * 1000, (gBestWrite - gBestReload) * 1000);
+    if (gBestWrite < 1e9 && gBestUnchecked < 1e9 && gBestReload < 1e9)
+        std::printf("Without the check that nobody changed the records: F7 %.1f ms, writing alone %.1f ms; "
+                    "F7 with the check / without it: %.2f (target <= 1.2)\n",
+                    gBestUnchecked * 1000, (gBestUnchecked - gBestReload) * 1000, gBestWrite / gBestUnchecked);
     gSession.reset();
     std::filesystem::remove_all(gDir);
     return 0;

@@ -13,6 +13,33 @@ void raiseDatabaseError(const Error& e) {
     throw Error(err::Database, GetMessage(1), e.source());
 }
 
+int16_t clsDS::FileFailureMessage(long engineNumber) {
+    switch (engineNumber) {
+    case 3024:
+    case 3044: return 226;  // missing file or folder
+    case 3045:
+    case 3050:
+    case 3218:
+    case 3260:
+    case 3261:
+    case 3262: return 227;  // locked by someone else
+    case 3027:
+    case 3051: return 228;  // read-only or no permission
+    case 3343: return 229;  // not a database (any more)
+    default: return 0;
+    }
+}
+
+namespace {
+// A statement the file itself refused (read-only, locked) is told in the person's words.
+void raiseStatementError(const Error& e, const std::shared_ptr<ado::Connection>& connection, IDS& source) {
+    if (e.number() == ado::ProviderError && connection)
+        if (const int16_t message = clsDS::FileFailureMessage(connection->NativeError()))
+            raise(err::Exclamation, GetMessage(message, Variant(source.Connector())), e.source());
+    raiseDatabaseError(e);
+}
+}  // namespace
+
 clsDS::~clsDS() {
     tableNames_.Clear();
     queryNames_.Clear();
@@ -59,7 +86,7 @@ std::shared_ptr<ado::Recordset> clsDS::OpenRecordset(IDS& source, const std::str
         return recordset;
     } catch (const Error& e) {
         if (e.number() == err::Database) throw;
-        raiseDatabaseError(e);
+        raiseStatementError(e, Connection, source);
     }
 }
 
@@ -71,7 +98,7 @@ int32_t clsDS::ExecuteStatement(IDS& source, const std::string& sSQL) {
         if (result && result->State() != ado::state::Closed) result->Close();
         return static_cast<int32_t>(affected);
     } catch (const Error& e) {
-        raiseDatabaseError(e);
+        raiseStatementError(e, Connection, source);
     }
 }
 

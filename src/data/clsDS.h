@@ -26,6 +26,9 @@ public:
     void SetQueries(QueryList queries) { queries_ = std::move(queries); }
     void ClearQueries() { queries_.Clear(); }
 
+    // The message for a file that cannot be opened or written for a reason of its
+    // own (missing, locked, read-only, not a database); 0 for any other number.
+    static int16_t FileFailureMessage(long engineNumber);
     // 0 Boolean, 1 number, 2 date/time, 3 text and everything else.
     static int GetDataTypeGroup(int32_t lTypeADO);
 

@@ -27,25 +27,6 @@ constexpr long OpenFileFlags = 6148;  // file and path must exist, no read-only 
 
 bool isPasswordRefusal(long number) { return number == BadAccount || number == BadPassword; }
 
-// A file that cannot be opened for a reason other than the password, told in the
-// person's words; 0 when the number is no such reason.
-int16_t openFailureMessage(long number) {
-    switch (number) {
-    case 3024:
-    case 3044: return 226;  // missing file or folder
-    case 3045:
-    case 3050:
-    case 3218:
-    case 3260:
-    case 3261:
-    case 3262: return 227;  // locked by someone else
-    case 3027:
-    case 3051: return 228;  // read-only or no permission
-    case 3343: return 229;  // not a database (any more)
-    default: return 0;
-    }
-}
-
 // The busy pointer while the driver connects; skipped when no host is attached.
 void setCursor(int cursor) {
     if (goExcel && goExcel->GetApplication()) HostApp().SetCursor(cursor);
@@ -229,7 +210,7 @@ void clsDSAccess::openDatabase(const std::string& user, const std::string& passw
 bool clsDSAccess::ConnectDAO() {
     auto passOn = [this](const Error& e) {
         if (e.number() == OdbcFailed) raise(err::Exclamation, GetMessage(56), "IDS_ConnectDAO");
-        if (const int16_t message = openFailureMessage(e.number()))
+        if (const int16_t message = clsDS::FileFailureMessage(e.number()))
             raise(err::Exclamation, GetMessage(message, Variant(dbPath_)), "IDS_ConnectDAO");
         throw Error(e.number(), e.description(), "IDS_ConnectDAO");
     };
@@ -300,7 +281,7 @@ void clsDSAccess::ConnectADO() {
             // Only a refused password is told as one; a locked, read-only, missing
             // or replaced file has a message of its own.
             const long native = connection->NativeError();
-            if (const int16_t message = openFailureMessage(native))
+            if (const int16_t message = clsDS::FileFailureMessage(native))
                 raise(err::Exclamation, GetMessage(message, Variant(dbPath_)), e.source());
             raise(err::Exclamation, PasswordErrorText(), e.source());
         }

@@ -96,9 +96,12 @@ double nowSerial() {
 }
 
 double gReadyTimeout = 30.0;
+bool gChangeCheck = true;
 }  // namespace
 
 void clsForm::SetReadyTimeout(double seconds) { gReadyTimeout = seconds; }
+
+void clsForm::SetChangeCheck(bool on) { gChangeCheck = on; }
 
 bool clsForm::IsStoredRow(long row) const {
     return row >= 1 && ((matrix_ && row <= matrix_->LoadedRowCount()) || insertedRows_.count(row) > 0);
@@ -161,7 +164,7 @@ std::string clsForm::BuildUpdateStatement(const std::vector<bool>& flags, long r
     // Only while the record still holds what was loaded for the columns written:
     // otherwise someone else changed it since, and their change is not overwritten.
     for (clsField* field : columns) {
-        if (field->IsPrimary()) continue;
+        if (!gChangeCheck || field->IsPrimary()) continue;
         const auto index = static_cast<size_t>(field->Index());
         if (index >= loadedValues_.size() || static_cast<size_t>(row - 1) >= loadedValues_[index].size()) continue;
         sql += " AND " + SameValueCondition(field->Name(), loadedValues_[index][static_cast<size_t>(row - 1)]);

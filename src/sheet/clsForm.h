@@ -108,6 +108,8 @@ public:
     std::string SameValueCondition(const std::string& name, const Variant& value);
     // How long F7 waits for the person to finish editing a cell before it says why nothing happens.
     static void SetReadyTimeout(double seconds);
+    // The check that nobody changed a record since the load; off only to measure what it costs.
+    static void SetChangeCheck(bool on);
     // "[name]"; "`name`" for a name holding "]"; a name the dialect cannot quote is refused.
     static std::string QuoteFieldName(const std::string& name);
     static std::string WriteResultMessage(long updated, long inserted);

@@ -2,6 +2,8 @@
 
 #include "app/clsAux.h"
 #include "host/Platform.h"
+#include "runtime/DateSerial.h"
+#include "runtime/Text.h"
 #include "text/modGlobalization.h"
 
 namespace dalvera {
@@ -129,19 +131,32 @@ void clsDS::AddPromptedParameter(ado::Command& command, const clsParameter& para
         case 2: prompt += GetMessage(112) + skipHint; break;
         default: prompt += GetMessage(114) + skipHint; break;
         }
-        Variant reply = host::ui().ApplicationInputBox(prompt, GetProductName(), Variant::missing(), inputType);
-        std::string answer = reply.isBoolean() ? (reply.toBool() ? "True" : "False") : reply.text();
-        std::string lower = lowerAscii(answer);
-        // The box answers Cancel with False; for a Boolean parameter False is a value.
-        bool cancelled = group != 0 && (lower == "false" || lower == "onwaar");
-        if (cancelled) {
-            if (dbKind == 0) raise(err::Cancelled, "", "clsDS");
-            return;
+        std::string answer;
+        Variant value;
+        for (std::string ask = prompt;;) {
+            Variant reply = host::ui().ApplicationInputBox(ask, GetProductName(), Variant::missing(), inputType);
+            // Only a real Cancel cancels: the box gives False for it, while a typed
+            // "false" is that text. For a Boolean parameter False is a value.
+            if (group != 0 && reply.isBoolean() && !reply.toBool()) {
+                if (dbKind == 0) raise(err::Cancelled, "", "clsDS");
+                return;
+            }
+            answer = reply.isBoolean() ? (reply.toBool() ? "True" : "False") : reply.text();
+            value = Variant(answer);
+            if (group != 2) break;
+            // A date as the person's dates are written (day first but where the month
+            // comes first), ISO always; what reads as no date is asked for again.
+            double serial = 0;
+            if (parseDateEntry(trimBlanks(answer), GetCountryCode() != 1, serial)) {
+                value = Variant::date(serial);
+                break;
+            }
+            ask = prompt + "\r\r" + GetMessage(112);
         }
         auto created = command.CreateParameter(parameter.Name(), parameter.ParameterType(), direction,
                                                static_cast<long>(answer.size()), Variant::longValue(0));
         command.Parameters().Append(created);
-        command.Parameters().Item(parameter.Name())->Value(Variant(answer));
+        command.Parameters().Item(parameter.Name())->Value(value);
     } catch (const Error& e) {
         if (e.number() == err::Cancelled) throw;
         raiseDatabaseError(e);

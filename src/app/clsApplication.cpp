@@ -9,6 +9,7 @@
 #include "menus/clsMenuBarControl.h"
 #include "runtime/Text.h"
 #include "settings/clsRegistry.h"
+#include "settings/frmSettings.h"
 #include "sheet/clsForm.h"
 #include "sql/clsCommand.h"
 #include "text/modGlobalization.h"
@@ -51,6 +52,7 @@ clsApplication::clsApplication()
       aux_(std::make_unique<clsAux>()) {}
 
 clsApplication::~clsApplication() {
+    settings_.reset();
     form_.reset();
     command_.reset();
     menuBar_.reset();
@@ -353,7 +355,8 @@ void clsApplication::ShowSettings() {
         if (answer != host::answer::Yes) return;
         form_->Sheet()->SetAutoFilterMode(false);
     }
-    raise(err::Critical, "frmSettings is not implemented!", "clsApplication");
+    if (!settings_) settings_ = std::make_unique<frmSettings>();
+    host::ui().ShowForm(*settings_);
 }
 
 void clsApplication::ShowHelp() {

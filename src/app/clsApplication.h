@@ -21,6 +21,8 @@ class clsMenuBarControl;
 class clsCommandBar;
 class IDS;
 
+class frmSettings;
+
 class clsApplication {
 public:
     clsApplication();
@@ -94,6 +96,7 @@ private:
     std::unique_ptr<clsCommandBar> commandBar_;
     std::unique_ptr<clsRegistry> registry_;
     std::unique_ptr<clsAux> aux_;
+    std::unique_ptr<frmSettings> settings_;  // made on first use
 };
 
 // The component's version as "major.minor".

@@ -9,7 +9,7 @@
 
 namespace dalvera::host {
 
-enum class ControlKind { Label, CheckBox, CommandButton, TextBox, Frame, OptionButton, Image, Hyperlink };
+enum class ControlKind { Label, CheckBox, CommandButton, TextBox, Frame, OptionButton, Image, Hyperlink, TabStrip };
 
 struct FormControl {
     std::string name;      // lblMessage, chkDontShowAgain, cmdOK, txtPassword ...
@@ -25,6 +25,7 @@ struct FormControl {
     // Position and size in points, for front ends that lay out as designed.
     int left = 0, top = 0, width = 0, height = 0;
     long backColor = -1;     // -1: the front end's default
+    std::vector<std::string> tabs;  // a tab strip's captions; its value is the selected index
 };
 
 // A control at its place, in points; a text box starts with an empty text.
@@ -44,6 +45,8 @@ public:
     std::string caption;
     int width = 300, height = 200;
     std::vector<FormControl> controls;
+    // The text box that has the focus ("" when none); the front end keeps it current.
+    std::string focus;
 
     bool visible() const { return visible_; }
     void Hide() { visible_ = false; }
@@ -62,6 +65,8 @@ public:
     virtual void Click(const std::string& controlName) {}
     // The text of a text box changed.
     virtual void Change(const std::string& controlName) {}
+    // A character typed into a text box; false drops it (the front end beeps).
+    virtual bool KeyPress(const std::string& controlName, int keyAscii) { return true; }
     // The close box: the front end calls it; the form decides.
     virtual void QueryClose() { Hide(); }
 

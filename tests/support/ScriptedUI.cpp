@@ -258,13 +258,23 @@ void ScriptedUI::ShowForm(host::Form& form) {
     }
 }
 
+namespace {
+// A control inside a hidden frame (another tab) cannot be reached either.
+bool reachable(host::Form& form, const host::FormControl& c) {
+    if (!c.visible) return false;
+    if (c.container.empty()) return true;
+    const host::FormControl* frame = form.control(c.container);
+    return !frame || reachable(form, *frame);
+}
+}  // namespace
+
 void click(host::Form& form, const std::string& controlName) {
     host::FormControl* c = form.control(controlName);
     if (!c) {
         ADD_FAILURE() << "Form '" << form.Name() << "' has no control '" << controlName << "' to click";
         return;
     }
-    if (!c->enabled || !c->visible) {
+    if (!c->enabled || !reachable(form, *c)) {
         ADD_FAILURE() << "Control '" << controlName << "' of form '" << form.Name() << "' cannot be clicked ("
                       << (c->enabled ? "hidden" : "disabled") << ")";
         return;
@@ -287,12 +297,27 @@ void type(host::Form& form, const std::string& controlName, const std::string& t
         ADD_FAILURE() << "Form '" << form.Name() << "' has no control '" << controlName << "' to type into";
         return;
     }
-    if (c->kind != host::ControlKind::TextBox || !c->enabled || !c->visible) {
+    if (c->kind != host::ControlKind::TextBox || !c->enabled || !reachable(form, *c)) {
         ADD_FAILURE() << "Control '" << controlName << "' of form '" << form.Name() << "' does not take typing";
         return;
     }
-    c->value = Variant(text);
+    form.focus = controlName;
+    // Key by key, as a person types: the form may drop a character.
+    std::string kept;
+    for (char ch : text)
+        if (form.KeyPress(controlName, static_cast<unsigned char>(ch))) kept += ch;
+    c->value = Variant(kept);
     form.Change(controlName);
+}
+
+void selectTab(host::Form& form, const std::string& tabStrip, long index) {
+    host::FormControl* c = form.control(tabStrip);
+    if (!c || c->kind != host::ControlKind::TabStrip || index < 0 || index >= static_cast<long>(c->tabs.size())) {
+        ADD_FAILURE() << "Form '" << form.Name() << "' has no tab " << index << " on '" << tabStrip << "'";
+        return;
+    }
+    c->value = Variant(index);
+    form.Click(tabStrip);
 }
 
 }  // namespace dalvera::testing

@@ -108,6 +108,8 @@ private:
 // check box toggles first), typing into a text box. A control that is not
 // there or not usable fails the test instead.
 void click(host::Form& form, const std::string& controlName);
+// Picks a tab of a tab strip, as a click on it does.
+void selectTab(host::Form& form, const std::string& tabStrip, long index);
 void type(host::Form& form, const std::string& controlName, const std::string& text);
 
 }  // namespace dalvera::testing

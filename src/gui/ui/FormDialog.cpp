@@ -13,7 +13,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QRadioButton>
+#include <QTabBar>
 
 #include "gui/ui/QtUserInterface.h"
 #include "runtime/Error.h"
@@ -122,7 +125,23 @@ QWidget* FormDialog::create(const host::FormControl& c) {
     case ControlKind::TextBox: {
         auto* edit = new QLineEdit(this);
         connect(edit, &QLineEdit::textEdited, this, [this, name](const QString& text) { type(name, text); });
+        // The form hears of every key and of the focus, as its handlers expect.
+        edit->installEventFilter(this);
         w = edit;
+        break;
+    }
+    case ControlKind::TabStrip: {
+        auto* bar = new QTabBar(this);
+        bar->setExpanding(false);
+        for (size_t i = 0; i < c.tabs.size(); ++i) bar->addTab(qs(c.tabs[i]));
+        connect(bar, &QTabBar::tabBarClicked, this, [this, name](int index) {
+            if (index < 0) return;
+            dispatch([&] {
+                if (host::FormControl* control = form_.control(name)) control->value = Variant(static_cast<long>(index));
+                form_.Click(name);
+            });
+        });
+        w = bar;
         break;
     }
     case ControlKind::Frame: {
@@ -215,6 +234,16 @@ void FormDialog::refresh() {
             if (auto* group = qobject_cast<QGroupBox*>(r.widget); group && group->title() != caption)
                 group->setTitle(caption);
             break;
+        case ControlKind::TabStrip: {
+            auto* bar = static_cast<QTabBar*>(r.widget);
+            for (size_t i = 0; i < c.tabs.size(); ++i) {
+                if (static_cast<int>(i) >= bar->count()) bar->addTab(qs(c.tabs[i]));
+                else if (bar->tabText(static_cast<int>(i)) != qs(c.tabs[i])) bar->setTabText(static_cast<int>(i), qs(c.tabs[i]));
+            }
+            const int selected = c.value.isNumeric() ? static_cast<int>(c.value.toLong()) : 0;
+            if (bar->currentIndex() != selected) bar->setCurrentIndex(selected);
+            break;
+        }
         }
         r.widget->setEnabled(c.enabled);
         r.widget->setVisible(c.visible);
@@ -255,6 +284,24 @@ void FormDialog::dispatch(Handler&& handler) {
         return;
     }
     refresh();
+}
+
+bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const std::string name = widget ? widget->objectName().toStdString() : std::string();
+    if (event->type() == QEvent::FocusIn && form_.control(name)) {
+        form_.focus = name;
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        // Typed characters only; moving keys and shortcuts are the editor's.
+        if (!text.isEmpty() && (text.at(0).isPrint() || text.at(0).unicode() == 8) &&
+            !form_.KeyPress(name, text.at(0).unicode())) {
+            QApplication::beep();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FormDialog::click(const std::string& name) {

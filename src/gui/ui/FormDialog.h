@@ -29,6 +29,7 @@ public:
 protected:
     void reject() override;                        // Escape
     void closeEvent(QCloseEvent* event) override;  // the close box
+    bool eventFilter(QObject* watched, QEvent* event) override;  // keys and focus of text boxes
 
 private:
     struct Rendered {

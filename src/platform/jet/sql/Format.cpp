@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/DateSerial.h"
+#include "runtime/Error.h"
 #include "runtime/Text.h"
 #include "runtime/Variant.h"
 
@@ -25,7 +26,12 @@ double decimalScaled(double x, int places) {
     return std::strtod(buf, nullptr);
 }
 
+// From 2^52 on a scaled double is a whole number: nothing is left to round, and
+// its 15-digit form would lose digits (or, for huge numbers, be infinite).
+bool nothingToRound(double x, int places) { return !(std::fabs(x) * std::pow(10.0, places) < 4503599627370496.0); }
+
 double roundHalfAway(double x, int places) {
+    if (nothingToRound(x, places)) return x;
     double s = decimalScaled(std::fabs(x), places);
     double r = std::floor(s + 0.5) / std::pow(10.0, places);
     return x < 0 ? -r : r;
@@ -214,6 +220,9 @@ std::vector<DateToken> dateTokens(const std::string& fmt) {
 std::string generalDate(double serial);
 
 std::string formatDateCodes(double serial, const std::string& fmt) {
+    // A number far outside the calendar has no year to show.
+    if (!(serial > -657435.0 && serial < 2958466.0))
+        raise(err::Overflow, "Overflow: dates run from 1/1/100 to 12/31/9999 (error 6)");
     std::vector<DateToken> toks = dateTokens(fmt);
     const DateParts p = dateParts(serial);
     bool twelve = false;
@@ -321,6 +330,7 @@ std::string generalDate(double serial) {
 }  // namespace
 
 double roundHalfEven(double x, int places) {
+    if (nothingToRound(x, places)) return x;
     double s = decimalScaled(std::fabs(x), places);
     double fl = std::floor(s);
     double diff = s - fl;

@@ -3,6 +3,7 @@
 // Booleans come out as -1 / 0.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -11,8 +12,11 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/jet/sql/Format.h"
 #include "platform/jet/sql/JetSql.h"
@@ -31,9 +35,40 @@ struct FunctionError {
 };
 
 [[noreturn]] void fail(const std::string& message) { throw FunctionError{message}; }
-[[noreturn]] void invalidUseOfNull() { fail("Invalid use of Null"); }
-[[noreturn]] void typeMismatch() { fail("Data type mismatch in criteria expression"); }
-[[noreturn]] void invalidArgument() { fail("Invalid procedure call or argument"); }
+// The engine's text first, so that it reads as the engine's error; the number last.
+[[noreturn]] void fail(long number, const std::string& text, const std::string& detail = {}) {
+    fail(text + (detail.empty() ? "" : ": " + detail) + " (error " + std::to_string(number) + ")");
+}
+[[noreturn]] void invalidUseOfNull() { fail(94, "Invalid use of Null"); }
+[[noreturn]] void typeMismatch() { fail(3464, "Data type mismatch in criteria expression"); }
+[[noreturn]] void invalidArgument(const std::string& detail = {}) {
+    fail(5, "Invalid procedure call or argument", detail);
+}
+[[noreturn]] void overflow(const std::string& detail = {}) { fail(6, "Overflow", detail); }
+
+// Longest text a function or an operator builds: 2^26 characters. Far above
+// what a Memo shows, and it keeps Space(1e9) from taking gigabytes.
+constexpr size_t kTextLimit = size_t{1} << 26;
+
+[[noreturn]] void textTooLong(const std::string& what, size_t characters) {
+    fail(14, "Out of string space",
+         what + " would make a text of " + std::to_string(characters) + " characters; texts hold at most " +
+             std::to_string(kTextLimit));
+}
+// A UTF-8 text of more bytes than the limit may still be within it in characters.
+void limitText(const std::string& s, const std::string& what) {
+    if (s.size() > kTextLimit) {
+        size_t n = utf8Length(s);
+        if (n > kTextLimit) textTooLong(what, n);
+    }
+}
+
+// Below this a double rounds to a finite float (half way to the next power of two).
+constexpr double kSingleLimit = 3.4028235677973366e38;
+
+// Dates run from 1 January 100 to 31 December 9999.
+bool dateInRange(double serial) { return serial > -657435.0 && serial < 2958466.0; }
+const char* const kDateRange = "dates run from 1/1/100 to 12/31/9999";
 
 bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
@@ -49,6 +84,29 @@ std::string textOf(sqlite3_value* v) {
     }
 }
 
+bool radixPrefix(std::string_view t) {
+    return t.size() >= 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h' || t[1] == 'O' || t[1] == 'o');
+}
+
+// The digits of an &H or &O number from t[2] on, up to the first that is not
+// one (end tells where). Up to &HFFFF the value is a 16-bit Integer and up to
+// &HFFFFFFFF a 32-bit Long, so that &HFFFF is -1 as the engine reads it.
+double radixNumber(std::string_view t, size_t& end) {
+    const int base = (t[1] == 'H' || t[1] == 'h') ? 16 : 8;
+    long long v = 0;
+    size_t i = 2;
+    for (; i < t.size(); ++i) {
+        const unsigned char ch = static_cast<unsigned char>(t[i]);
+        int digit = std::isdigit(ch) ? ch - '0' : std::isxdigit(ch) ? std::tolower(ch) - 'a' + 10 : 99;
+        if (digit >= base) break;
+        v = v * base + digit;
+        if (v > 0xFFFFFFFFLL) overflow("&H and &O numbers hold at most 32 bits");
+    }
+    end = i;
+    if (v <= 0xFFFF) return static_cast<double>(v >= 0x8000 ? v - 0x10000 : v);
+    return static_cast<double>(v >= 0x80000000LL ? v - 0x100000000LL : v);
+}
+
 double numberOf(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
@@ -58,6 +116,12 @@ double numberOf(sqlite3_value* v) {
         std::string t = trimBlanks(textOf(v));
         double d = 0;
         if (parseNumber(t, d)) return d;
+        if (radixPrefix(t)) {
+            size_t end = 0;
+            d = radixNumber(t, end);
+            if (end == t.size() && end > 2) return d;
+            typeMismatch();
+        }
         if (equalsNoCase(t, "True")) return -1;
         if (equalsNoCase(t, "False")) return 0;
         double serial = 0;
@@ -67,52 +131,139 @@ double numberOf(sqlite3_value* v) {
     }
 }
 
+const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
+                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+// The names are the dialect's English ones, whatever language the user interface speaks.
+int monthOfName(std::string_view w) {
+    for (int m = 0; m < 12; ++m) {
+        std::string_view full = kMonthNames[m];
+        if (equalsNoCase(w, full) || equalsNoCase(w, full.substr(0, 3))) return m + 1;
+    }
+    return equalsNoCase(w, "Sept") ? 9 : 0;
+}
+
+bool isDayName(std::string_view w) {
+    for (std::string_view full : kDayNames)
+        if (equalsNoCase(w, full) || equalsNoCase(w, full.substr(0, 3))) return true;
+    return false;
+}
+
+bool allDigits(std::string_view w) {
+    return !w.empty() && w.size() <= 4 && w.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A date with its month's name, as Format's named formats write them:
+// "31 Jan 2024", "January 31, 2024", "Wednesday, January 31, 2024", "31-Jan-24 1:05 PM".
+bool parseNamedDate(std::string_view text, double& serial) {
+    auto separator = [](char ch) {
+        return ch == ' ' || ch == '\t' || ch == ',' || ch == '-' || ch == '/' || ch == '.';
+    };
+    std::vector<std::string_view> words;
+    std::string_view timePart;
+    for (size_t i = 0; i < text.size();) {
+        if (separator(text[i])) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < text.size() && !separator(text[j])) ++j;
+        std::string_view w = text.substr(i, j - i);
+        if (w.find(':') != std::string_view::npos) {
+            timePart = text.substr(i);  // the time runs to the end
+            break;
+        }
+        words.push_back(w);
+        i = j;
+    }
+    if (words.size() == 4 && isDayName(words[0])) words.erase(words.begin());
+    if (words.size() != 3) return false;
+    int month = 0, day = 0, year = 0;
+    if (monthOfName(words[0]) && allDigits(words[1]) && allDigits(words[2])) {
+        month = monthOfName(words[0]);
+        day = std::atoi(std::string(words[1]).c_str());
+        year = std::atoi(std::string(words[2]).c_str());
+    } else if (allDigits(words[0]) && monthOfName(words[1]) && allDigits(words[2])) {
+        day = std::atoi(std::string(words[0]).c_str());
+        month = monthOfName(words[1]);
+        year = std::atoi(std::string(words[2]).c_str());
+    } else {
+        return false;
+    }
+    if (words[2].size() <= 2) year += year < 30 ? 2000 : 1900;
+    double base = 0;
+    if (!makeDateSerial(DateParts{year, month, day, 0, 0, 0}, base)) return false;
+    double time = 0;
+    if (!timePart.empty() && !parseDateText("1899-12-30 " + std::string(timePart), time)) return false;
+    serial = base < 0 ? base - time : base + time;
+    return true;
+}
+
+// A date as the dialect writes it, a time alone ("1:05 PM") or a date with its month's name.
+bool readDate(std::string_view t, double& serial) {
+    if (parseDateWithMillis(t, serial)) return true;
+    if (t.find(':') != std::string_view::npos && t.find_first_of("/-") == std::string_view::npos &&
+        parseDateText("1899-12-30 " + std::string(t), serial))
+        return true;
+    return parseNamedDate(t, serial);
+}
+
+// Every value that becomes a date passes here, so no serial outside the calendar gets through.
 double dateOf(sqlite3_value* v) {
+    double serial = 0;
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_FLOAT: serial = sqlite3_value_double(v); break;
     case SQLITE_NULL: invalidUseOfNull();
     default: {
         std::string t = trimBlanks(textOf(v));
-        double serial = 0;
-        if (parseDateWithMillis(t, serial)) return serial;
-        if (parseNumber(t, serial)) return serial;
-        typeMismatch();
+        if (!readDate(t, serial) && !parseNumber(t, serial)) typeMismatch();
     }
     }
+    if (!dateInRange(serial)) overflow(kDateRange);
+    return serial;
 }
 
 // Whole number the way the engine converts: half to even, within the range.
 long long roundToInteger(double d, double lo, double hi) {
     double r = std::nearbyint(d);  // default rounding mode is to nearest, ties to even
-    if (std::isnan(r) || r < lo || r > hi) fail("Overflow");
+    if (std::isnan(r) || r < lo || r > hi) overflow();
     return static_cast<long long>(r);
 }
 
 long long longOf(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_INTEGER) {
         long long n = sqlite3_value_int64(v);
-        if (n < -2147483648LL || n > 2147483647LL) fail("Overflow");
+        if (n < -2147483648LL || n > 2147483647LL) overflow();
         return n;
     }
     return roundToInteger(numberOf(v), -2147483648.0, 2147483647.0);
 }
 
 void resultText(sqlite3_context* c, const std::string& s) {
+    if (s.size() > static_cast<size_t>(INT_MAX)) return sqlite3_result_error_toobig(c);
     sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 void resultDate(sqlite3_context* c, double serial) {
-    if (!(serial > -657435.0 && serial < 2958466.0)) fail("Overflow");  // years 100 to 9999
+    if (!dateInRange(serial)) overflow(kDateRange);
     resultText(c, dateToStorage(serial));
 }
 void resultBool(sqlite3_context* c, bool b) { sqlite3_result_int(c, b ? -1 : 0); }
 
 // The value as a whole number when it is one, else a double.
 void resultNumber(sqlite3_context* c, double d) {
+    if (!std::isfinite(d)) overflow();
     if (std::floor(d) == d && std::fabs(d) < 9.2e18)
         sqlite3_result_int64(c, static_cast<long long>(d));
     else
         sqlite3_result_double(c, d);
+}
+
+// A Double result; beyond the range it is an Overflow, never infinity.
+void resultDouble(sqlite3_context* c, double d) {
+    if (!std::isfinite(d)) overflow();
+    sqlite3_result_double(c, d);
 }
 
 bool truthOf(sqlite3_value* v) { return numberOf(v) != 0; }
@@ -210,12 +361,13 @@ void fnWeekday(sqlite3_context* c, int argc, sqlite3_value** argv) {
     sqlite3_result_int(c, (weekday(dateOf(argv[0])) - first + 7) % 7 + 1);
 }
 
-double addMonths(double serial, long long months) {
+// Months added to a date; false when the result leaves the calendar.
+bool addMonths(double serial, long long months, double& out) {
     DateParts p = dateParts(serial);
     long long total = static_cast<long long>(p.year) * 12 + (p.month - 1) + months;
+    if (total < 100 * 12 || total > 9999 * 12 + 11) return false;
     int year = static_cast<int>(total / 12);
     int month = static_cast<int>(total % 12) + 1;
-    if (year < 100 || year > 9999) fail("Overflow");
     // Past the month's end the date sticks to its last day.
     int day = p.day;
     while (day > 28) {
@@ -224,7 +376,8 @@ double addMonths(double serial, long long months) {
         if (makeDateSerial(q, probe)) break;
         --day;
     }
-    return dateSerial(year, month, day, p.hour, p.minute, p.second);
+    out = dateSerial(year, month, day, p.hour, p.minute, p.second);
+    return true;
 }
 
 std::string intervalOf(sqlite3_value* v) { return lowerAscii(trimBlanks(textOf(v))); }
@@ -232,31 +385,40 @@ std::string intervalOf(sqlite3_value* v) { return lowerAscii(trimBlanks(textOf(v
 void fnDateAdd(sqlite3_context* c, int, sqlite3_value** argv) {
     if (anyNull(3, argv)) return sqlite3_result_null(c);
     const std::string iv = intervalOf(argv[0]);
-    const double n = numberOf(argv[1]);
+    const double n = std::trunc(numberOf(argv[1]));
     const double d = dateOf(argv[2]);
-    const long long whole = static_cast<long long>(std::trunc(n));
+    const char* const beyond = "DateAdd would give a date outside 1/1/100 to 12/31/9999";
+    // Ten thousand years are some 3.2e11 seconds; more leaves the calendar in any unit.
+    if (!(std::fabs(n) < 1e12)) invalidArgument(beyond);
+    const long long whole = static_cast<long long>(n);
+    // The day and the time of day apart: before the zero day the serial's
+    // fraction counts away from zero, so plain addition would move the time.
+    const double day = std::trunc(d), time = std::fabs(d - day);
+    auto at = [](double dayNumber, double fraction) {
+        return dayNumber < 0 ? dayNumber - fraction : dayNumber + fraction;
+    };
     double r = 0;
+    bool ok = true;
     if (iv == "yyyy")
-        r = addMonths(d, whole * 12);
+        ok = addMonths(d, whole * 12, r);
     else if (iv == "q")
-        r = addMonths(d, whole * 3);
+        ok = addMonths(d, whole * 3, r);
     else if (iv == "m")
-        r = addMonths(d, whole);
+        ok = addMonths(d, whole, r);
     else if (iv == "y" || iv == "d" || iv == "w")
-        r = d + static_cast<double>(whole);
+        r = at(day + static_cast<double>(whole), time);
     else if (iv == "ww")
-        r = d + 7.0 * static_cast<double>(whole);
+        r = at(day + 7.0 * static_cast<double>(whole), time);
     else if (iv == "h" || iv == "n" || iv == "s") {
-        DateParts p = dateParts(d);
         double seconds = iv == "h" ? 3600.0 * whole : iv == "n" ? 60.0 * whole : static_cast<double>(whole);
-        double day = dateSerial(p.year, p.month, p.day);
-        double secs = p.hour * 3600.0 + p.minute * 60.0 + p.second + seconds;
+        double secs = time * 86400.0 + seconds;
         double days = std::floor(secs / 86400.0);
         secs -= days * 86400.0;
-        r = day + days + secs / 86400.0;
+        r = at(day + days, secs / 86400.0);
     } else {
-        invalidArgument();
+        invalidArgument("'" + iv + "' is no interval of DateAdd");
     }
+    if (!ok || !dateInRange(r)) invalidArgument(beyond);
     resultDate(c, r);
 }
 
@@ -324,14 +486,92 @@ void fnDatePart(sqlite3_context* c, int, sqlite3_value** argv) {
     sqlite3_result_int64(c, r);
 }
 
+// An argument the engine takes as an Integer (-32768 to 32767), rounded half to even.
+long long integerOf(sqlite3_value* v, const char* function) {
+    double r = std::nearbyint(numberOf(v));
+    if (!(r >= -32768.0 && r <= 32767.0)) overflow(std::string(function) + " takes whole numbers from -32768 to 32767");
+    return static_cast<long long>(r);
+}
+
+long long floorDiv(long long a, long long b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
 void fnDateSerial(sqlite3_context* c, int, sqlite3_value** argv) {
     if (anyNull(3, argv)) return sqlite3_result_null(c);
-    long long y = longOf(argv[0]), m = longOf(argv[1]), d = longOf(argv[2]);
+    long long y = integerOf(argv[0], "DateSerial"), m = integerOf(argv[1], "DateSerial"),
+              d = integerOf(argv[2], "DateSerial");
     if (y >= 0 && y < 30) y += 2000;
     else if (y >= 30 && y < 100) y += 1900;
-    // Months and days out of range roll over, as the engine does.
-    double first = addMonths(dateSerial(static_cast<int>(y), 1, 1), m - 1);
+    // Months and days out of range roll over into the years and months, as the engine does.
+    long long months = y * 12 + (m - 1);
+    long long year = floorDiv(months, 12);
+    if (year < 100 || year > 9999) overflow(kDateRange);
+    double first = dateSerial(static_cast<int>(year), static_cast<int>(months - year * 12) + 1, 1);
     resultDate(c, first + static_cast<double>(d - 1));
+}
+
+// TimeSerial(h, m, s): seconds out of range roll over into minutes, hours and
+// days; before the zero day's midnight the time lies on the days before it.
+void fnTimeSerial(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) return sqlite3_result_null(c);
+    long long total = integerOf(argv[0], "TimeSerial") * 3600 + integerOf(argv[1], "TimeSerial") * 60 +
+                      integerOf(argv[2], "TimeSerial");
+    long long days = floorDiv(total, 86400);
+    double time = static_cast<double>(total - days * 86400) / 86400.0;
+    resultDate(c, days < 0 ? static_cast<double>(days) - time : static_cast<double>(days) + time);
+}
+
+// DateValue: the day of a date, its time dropped.
+void fnDateValue(sqlite3_context* c, int, sqlite3_value** argv) {
+    resultDate(c, std::trunc(dateOf(argv[0])));
+}
+
+// TimeValue: the time of a date, on the zero day.
+void fnTimeValue(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    double d = dateOf(argv[0]);
+    resultDate(c, std::fabs(d - std::trunc(d)));
+}
+
+void fnIsDate(sqlite3_context* c, int, sqlite3_value** argv) {
+    // Numbers are no dates, though they convert to one.
+    if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return resultBool(c, false);
+    double serial = 0;
+    resultBool(c, readDate(trimBlanks(textOf(argv[0])), serial) && dateInRange(serial));
+}
+
+// The number of a month or a day of the week, checked.
+long long ordinalOf(sqlite3_value* v, long long last, const char* what) {
+    if (isNull(v)) invalidUseOfNull();
+    long long n = longOf(v);
+    if (n < 1 || n > last) invalidArgument(std::string(what) + " must lie between 1 and " + std::to_string(last));
+    return n;
+}
+
+bool abbreviated(int argc, sqlite3_value** argv, int at) {
+    if (argc <= at) return false;
+    if (isNull(argv[at])) invalidUseOfNull();
+    return truthOf(argv[at]);
+}
+
+void fnMonthName(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    std::string name = kMonthNames[ordinalOf(argv[0], 12, "The month") - 1];
+    resultText(c, abbreviated(argc, argv, 1) ? name.substr(0, 3) : name);
+}
+
+// WeekdayName(n[, abbreviate[, firstdayofweek]]): day n of a week that starts on
+// firstdayofweek (1 = Sunday, the default; 0 is the system's, also Sunday).
+void fnWeekdayName(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    long long n = ordinalOf(argv[0], 7, "The day of the week");
+    bool shortName = abbreviated(argc, argv, 1);
+    long long first = 1;
+    if (argc > 2) {
+        if (isNull(argv[2])) invalidUseOfNull();
+        first = longOf(argv[2]);
+        if (first < 0 || first > 7) invalidArgument("The first day of the week must lie between 0 and 7");
+        if (first == 0) first = 1;
+    }
+    std::string name = kDayNames[(n - 1 + first - 1) % 7];
+    resultText(c, shortName ? name.substr(0, 3) : name);
 }
 
 // ---- logic ----
@@ -404,6 +644,15 @@ void fnMid(sqlite3_context* c, int argc, sqlite3_value** argv) {
     resultText(c, joinPoints(cp, static_cast<size_t>(start - 1), count));
 }
 
+// The compare argument: 0 compares binary, 1 (text) and 2 (the database's order)
+// without regard to case.
+bool binaryCompare(sqlite3_value* v) {
+    if (isNull(v)) invalidUseOfNull();
+    long long mode = longOf(v);
+    if (mode < 0 || mode > 2) invalidArgument("compare must be 0, 1 or 2");
+    return mode == 0;
+}
+
 // InStr([start,] s1, s2[, compare]): text comparison (case-insensitive) unless compare is 0.
 void fnInStr(sqlite3_context* c, int argc, sqlite3_value** argv) {
     long long start = 1;
@@ -414,13 +663,7 @@ void fnInStr(sqlite3_context* c, int argc, sqlite3_value** argv) {
         if (start < 1) invalidArgument();
         first = 1;
     }
-    bool binary = false;
-    if (argc == 4) {
-        if (isNull(argv[3])) invalidUseOfNull();
-        long long mode = longOf(argv[3]);
-        if (mode != 0 && mode != 1) invalidArgument();
-        binary = mode == 0;
-    }
+    bool binary = argc == 4 && binaryCompare(argv[3]);
     if (isNull(argv[first]) || isNull(argv[first + 1])) return sqlite3_result_null(c);
     std::string hay = textOf(argv[first]), needle = textOf(argv[first + 1]);
     if (!binary) {
@@ -441,13 +684,7 @@ void fnInStr(sqlite3_context* c, int argc, sqlite3_value** argv) {
 // StrComp(a, b[, compare]): -1, 0 or 1; text comparison unless compare is 0.
 void fnStrComp(sqlite3_context* c, int argc, sqlite3_value** argv) {
     if (anyNull(2, argv)) return sqlite3_result_null(c);
-    bool binary = false;
-    if (argc == 3) {
-        if (isNull(argv[2])) invalidUseOfNull();
-        long long mode = longOf(argv[2]);
-        if (mode != 0 && mode != 1) invalidArgument();
-        binary = mode == 0;
-    }
+    bool binary = argc == 3 && binaryCompare(argv[2]);
     std::string a = textOf(argv[0]), b = textOf(argv[1]);
     if (!binary) {
         a = caseMap(a, false);
@@ -480,35 +717,209 @@ void fnTrim(sqlite3_context* c, int, sqlite3_value** argv) {
 
 void fnSpace(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return sqlite3_result_null(c);
-    resultText(c, std::string(countOf(argv[0]), ' '));
+    size_t n = countOf(argv[0]);
+    if (n > kTextLimit) textTooLong("Space", n);
+    resultText(c, std::string(n, ' '));
+}
+
+// Codes 128 to 159 of the Western code page, which Chr and Asc speak; the
+// other codes up to 255 are the Latin-1 characters of the same number.
+const uint16_t kWestern[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                               0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string westernChar(long long code) {
+    std::string out;
+    appendUtf8(out, code >= 128 && code < 160 ? kWestern[code - 128] : static_cast<uint32_t>(code));
+    return out;
+}
+
+// The first character's code point; 0 for an empty text.
+uint32_t firstCodePoint(const std::string& s) {
+    if (s.empty()) return 0;
+    auto b = [&](size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) & 0x3Fu : 0u; };
+    unsigned char lead = static_cast<unsigned char>(s[0]);
+    uint32_t cp = lead;
+    if ((lead >> 5) == 6) cp = ((lead & 0x1Fu) << 6) | b(1);
+    else if ((lead >> 4) == 14) cp = ((lead & 0x0Fu) << 12) | (b(1) << 6) | b(2);
+    else if ((lead >> 3) == 30) cp = ((lead & 0x07u) << 18) | (b(1) << 12) | (b(2) << 6) | b(3);
+    return cp;
 }
 
 void fnChr(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) invalidUseOfNull();
     long long code = longOf(argv[0]);
-    if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) invalidArgument();
+    if (code < 0 || code > 255) invalidArgument("Chr takes codes 0 to 255; ChrW takes the others");
+    resultText(c, westernChar(code));
+}
+
+// Asc: the code in the Western code page; a character it lacks reads as '?' (63).
+void fnAsc(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) invalidUseOfNull();
+    std::string s = textOf(argv[0]);
+    if (s.empty()) invalidArgument("Asc needs at least one character");
+    uint32_t cp = firstCodePoint(s);
+    if (cp < 128 || (cp >= 160 && cp < 256)) return sqlite3_result_int64(c, cp);
+    for (int i = 0; i < 32; ++i)
+        if (kWestern[i] == cp) return sqlite3_result_int(c, 128 + i);
+    sqlite3_result_int(c, 63);
+}
+
+// ChrW(-32768 to 65535): a Unicode character; negative codes count from 65536.
+void fnChrW(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) invalidUseOfNull();
+    long long code = longOf(argv[0]);
+    if (code < -32768 || code > 65535) invalidArgument("ChrW takes codes -32768 to 65535");
+    if (code < 0) code += 65536;
+    if (code >= 0xD800 && code <= 0xDFFF) invalidArgument("a surrogate code is no character on its own");
     std::string out;
     appendUtf8(out, static_cast<uint32_t>(code));
     resultText(c, out);
 }
 
-void fnAsc(sqlite3_context* c, int, sqlite3_value** argv) {
+// AscW: the first UTF-16 unit as a 16-bit Integer, as the engine gives it.
+void fnAscW(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) invalidUseOfNull();
     std::string s = textOf(argv[0]);
-    if (s.empty()) invalidArgument();
-    auto b = [&](size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) & 0x3Fu : 0u; };
-    unsigned char lead = static_cast<unsigned char>(s[0]);
-    unsigned long cp = lead;
-    if ((lead >> 5) == 6) cp = ((lead & 0x1Fu) << 6) | b(1);
-    else if ((lead >> 4) == 14) cp = ((lead & 0x0Fu) << 12) | (b(1) << 6) | b(2);
-    else if ((lead >> 3) == 30) cp = ((lead & 0x07u) << 18) | (b(1) << 12) | (b(2) << 6) | b(3);
-    sqlite3_result_int64(c, static_cast<long long>(cp));
+    if (s.empty()) invalidArgument("AscW needs at least one character");
+    uint32_t unit = firstCodePoint(s);
+    if (unit > 0xFFFF) unit = 0xD800 + ((unit - 0x10000) >> 10);
+    sqlite3_result_int64(c, unit >= 0x8000 ? static_cast<long long>(unit) - 65536 : static_cast<long long>(unit));
 }
 
 void fnConcat(sqlite3_context* c, int, sqlite3_value** argv) {
     // Null & Null is Null; a Null beside a value counts as "".
     if (isNull(argv[0]) && isNull(argv[1])) return sqlite3_result_null(c);
-    resultText(c, textOf(argv[0]) + textOf(argv[1]));
+    std::string joined = textOf(argv[0]) + textOf(argv[1]);
+    limitText(joined, "Joining these texts");
+    resultText(c, joined);
+}
+
+// String(n, character): n times the first character of a text, or the
+// character of a code (codes above 255 are taken modulo 256).
+void fnString(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) return sqlite3_result_null(c);
+    size_t n = countOf(argv[0]);
+    std::string unit;
+    if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        std::string t = textOf(argv[1]);
+        if (t.empty()) invalidArgument("String needs a character");
+        unit = codePoints(t).front();
+    } else {
+        long long code = longOf(argv[1]);
+        if (code < 0) invalidArgument("String takes character codes from 0");
+        unit = westernChar(code % 256);
+    }
+    if (n > kTextLimit) textTooLong("String", n);
+    std::string out;
+    out.reserve(n * unit.size());
+    for (size_t i = 0; i < n; ++i) out += unit;
+    resultText(c, out);
+}
+
+// Byte offset of the character at index i (0-based); s.size() when past the end.
+size_t byteOfChar(const std::string& s, size_t i) {
+    size_t at = 0;
+    for (; at < s.size() && i > 0; --i) {
+        ++at;
+        while (at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80) ++at;
+    }
+    return at;
+}
+
+// Replace(text, find, with[, start[, count[, compare]]]): the text from start on
+// with count (all when -1) occurrences replaced; Null in the texts is an error.
+void fnReplace(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    for (int i = 0; i < 3; ++i)
+        if (isNull(argv[i])) invalidUseOfNull();
+    const std::string text = textOf(argv[0]), find = textOf(argv[1]), with = textOf(argv[2]);
+    long long start = 1, count = -1;
+    if (argc > 3) {
+        if (isNull(argv[3])) invalidUseOfNull();
+        start = longOf(argv[3]);
+        if (start < 1) invalidArgument("Replace starts at character 1 or later");
+    }
+    if (argc > 4) {
+        if (isNull(argv[4])) invalidUseOfNull();
+        count = longOf(argv[4]);
+        if (count < -1) invalidArgument("Replace's count is -1 (all) or more");
+    }
+    const bool binary = argc > 5 && binaryCompare(argv[5]);
+    const std::string rest = text.substr(byteOfChar(text, static_cast<size_t>(start - 1)));
+    if (find.empty() || count == 0) return resultText(c, rest);
+    // Lower case keeps every character's length, so positions carry over.
+    const std::string hay = binary ? rest : caseMap(rest, false);
+    const std::string needle = binary ? find : caseMap(find, false);
+    // Counted as it grows, so that a text of many replacements stops at the limit.
+    const size_t withLength = utf8Length(with);
+    std::string out;
+    size_t pos = 0, length = 0;
+    for (long long done = 0; count < 0 || done < count; ++done) {
+        size_t at = hay.find(needle, pos);
+        if (at == std::string::npos) break;
+        length += utf8Length(std::string_view(rest).substr(pos, at - pos)) + withLength;
+        if (length > kTextLimit) textTooLong("Replace", length);
+        out.append(rest, pos, at - pos);
+        out += with;
+        pos = at + needle.size();
+    }
+    length += utf8Length(std::string_view(rest).substr(pos));
+    if (length > kTextLimit) textTooLong("Replace", length);
+    out.append(rest, pos, std::string::npos);
+    resultText(c, out);
+}
+
+// InStrRev(text, find[, start[, compare]]): the last position of find that
+// ends at or before character start (-1: the end).
+void fnInStrRev(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    long long start = -1;
+    if (argc > 2) {
+        if (isNull(argv[2])) invalidUseOfNull();
+        start = longOf(argv[2]);
+        if (start == 0 || start < -1) invalidArgument("InStrRev starts at character 1 or later, or -1 for the end");
+    }
+    const bool binary = argc > 3 && binaryCompare(argv[3]);
+    if (anyNull(2, argv)) return sqlite3_result_null(c);
+    std::string hay = textOf(argv[0]), needle = textOf(argv[1]);
+    const long long length = static_cast<long long>(utf8Length(hay));
+    if (start == -1) start = length;
+    if (length == 0 || start > length) return sqlite3_result_int(c, 0);
+    if (needle.empty()) return sqlite3_result_int64(c, start);
+    if (!binary) {
+        hay = caseMap(hay, false);
+        needle = caseMap(needle, false);
+    }
+    hay.resize(byteOfChar(hay, static_cast<size_t>(start)));
+    size_t found = hay.rfind(needle);
+    if (found == std::string::npos) return sqlite3_result_int(c, 0);
+    sqlite3_result_int64(c, static_cast<long long>(utf8Length(std::string_view(hay).substr(0, found))) + 1);
+}
+
+void fnStrReverse(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) invalidUseOfNull();
+    auto cp = codePoints(textOf(argv[0]));
+    std::string out;
+    for (size_t i = cp.size(); i > 0; --i) out += cp[i - 1];
+    resultText(c, out);
+}
+
+// StrConv(text, 1 | 2 | 3): upper case, lower case, or each word capitalised.
+void fnStrConv(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[1])) invalidUseOfNull();
+    long long how = longOf(argv[1]);
+    if (how < 1 || how > 3) invalidArgument("StrConv converts with 1 (upper case), 2 (lower case) or 3 (proper case)");
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    std::string t = textOf(argv[0]);
+    if (how != 3) return resultText(c, caseMap(t, how == 1));
+    std::string out;
+    bool wordStart = true;
+    for (const auto& ch : codePoints(t)) {
+        out += caseMap(ch, wordStart);
+        unsigned char b = static_cast<unsigned char>(ch[0]);
+        wordStart = ch.size() == 1 && (b == ' ' || b == 0 || (b >= 9 && b <= 13));
+    }
+    resultText(c, out);
 }
 
 // ---- + and - ----
@@ -550,12 +961,16 @@ double numericOperand(const Operand& o) {
 void fnAdd(sqlite3_context* c, int, sqlite3_value** argv) {
     if (anyNull(2, argv)) return sqlite3_result_null(c);
     Operand a = operandOf(argv[0]), b = operandOf(argv[1]);
-    if (a.kind == Operand::Text && b.kind == Operand::Text) return resultText(c, a.text + b.text);
+    if (a.kind == Operand::Text && b.kind == Operand::Text) {
+        a.text += b.text;
+        limitText(a.text, "Joining these texts");
+        return resultText(c, a.text);
+    }
     if (a.kind == Operand::Date || b.kind == Operand::Date) return resultDate(c, numericOperand(a) + numericOperand(b));
     long long sum = 0;
     if (a.kind == Operand::Integer && b.kind == Operand::Integer && !__builtin_add_overflow(a.integer, b.integer, &sum))
         return sqlite3_result_int64(c, sum);
-    sqlite3_result_double(c, numericOperand(a) + numericOperand(b));
+    resultDouble(c, numericOperand(a) + numericOperand(b));
 }
 
 void fnSubtract(sqlite3_context* c, int, sqlite3_value** argv) {
@@ -566,7 +981,7 @@ void fnSubtract(sqlite3_context* c, int, sqlite3_value** argv) {
     long long diff = 0;
     if (a.kind == Operand::Integer && b.kind == Operand::Integer && !__builtin_sub_overflow(a.integer, b.integer, &diff))
         return sqlite3_result_int64(c, diff);
-    sqlite3_result_double(c, numericOperand(a) - numericOperand(b));
+    resultDouble(c, numericOperand(a) - numericOperand(b));
 }
 
 // ---- conversions and numbers ----
@@ -583,14 +998,61 @@ void fnCByte(sqlite3_context* c, int, sqlite3_value** argv) {
     sqlite3_result_int64(c, roundToInteger(numberOf(argv[0]), 0.0, 255.0));
 }
 void fnCDbl(sqlite3_context* c, int, sqlite3_value** argv) { sqlite3_result_double(c, numberOf(argv[0])); }
+// CCur: four decimals, half to even on the number's decimal form (1.00005 is a tie).
 void fnCCur(sqlite3_context* c, int, sqlite3_value** argv) {
+    int64_t units = 0;
+    if (!currencyUnits(numberOf(argv[0]), units))
+        overflow("Currency runs from -922337203685477.5808 to 922337203685477.5807");
+    if (units % 10000 == 0) return sqlite3_result_int64(c, units / 10000);
+    sqlite3_result_double(c, currencyDouble(units));
+}
+// CSng: the nearest Single, kept as the double it is.
+void fnCSng(sqlite3_context* c, int, sqlite3_value** argv) {
     double d = numberOf(argv[0]);
-    resultNumber(c, std::nearbyint(d * 10000.0) / 10000.0);
+    if (!(std::fabs(d) < kSingleLimit)) overflow("a Single holds about -3.4E+38 to 3.4E+38");
+    sqlite3_result_double(c, static_cast<double>(static_cast<float>(d)));
+}
+// CDec: there is no decimal storage; the number stays as it is, within Decimal's range.
+void fnCDec(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_value(c, argv[0]);
+    double d = numberOf(argv[0]);
+    if (!(std::fabs(d) < 7.9228162514264337593543950335e28)) overflow("a Decimal holds 29 digits at most");
+    resultNumber(c, d);
 }
 void fnCBool(sqlite3_context* c, int, sqlite3_value** argv) { resultBool(c, truthOf(argv[0])); }
 void fnCDate(sqlite3_context* c, int, sqlite3_value** argv) { resultDate(c, dateOf(argv[0])); }
+// CVDate, unlike CDate, lets Null through.
+void fnCVDate(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    resultDate(c, dateOf(argv[0]));
+}
 
 void fnIsNull(sqlite3_context* c, int, sqlite3_value** argv) { resultBool(c, isNull(argv[0])); }
+
+// IsNumeric: a number, or a text the conversions read as one (not a date, not True).
+void fnIsNumeric(sqlite3_context* c, int, sqlite3_value** argv) {
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return resultBool(c, true);
+    case SQLITE_TEXT: {
+        std::string t = trimBlanks(textOf(argv[0]));
+        double d = 0;
+        size_t end = 0;
+        if (parseNumber(t, d)) return resultBool(c, true);
+        if (radixPrefix(t)) {
+            // Too many digits is an Overflow when converted, but still a number.
+            try {
+                radixNumber(t, end);
+            } catch (const FunctionError&) {
+                return resultBool(c, true);
+            }
+            return resultBool(c, end == t.size() && end > 2);
+        }
+        return resultBool(c, false);
+    }
+    default: resultBool(c, false);
+    }
+}
 
 void fnVal(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) invalidUseOfNull();
@@ -598,19 +1060,9 @@ void fnVal(sqlite3_context* c, int, sqlite3_value** argv) {
     std::string s;
     for (char ch : textOf(argv[0]))
         if (ch != ' ' && ch != '\t' && ch != '\n' && ch != '\r') s += ch;
-    if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
-        int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
-        long long v = 0;
-        for (size_t i = 2; i < s.size(); ++i) {
-            int digit = std::isxdigit(static_cast<unsigned char>(s[i]))
-                            ? (std::isdigit(static_cast<unsigned char>(s[i])) ? s[i] - '0'
-                                                                               : std::tolower(s[i]) - 'a' + 10)
-                            : 99;
-            if (digit >= base) break;
-            v = v * base + digit;
-            if (v > 0xFFFFFFFFLL) fail("Overflow");
-        }
-        return resultNumber(c, static_cast<double>(v));
+    if (radixPrefix(s)) {
+        size_t end = 0;
+        return resultNumber(c, radixNumber(s, end));
     }
     size_t i = 0;
     std::string num;
@@ -639,23 +1091,28 @@ void fnVal(sqlite3_context* c, int, sqlite3_value** argv) {
         if (expDigits) num += exp;
     }
     if (!digits) return sqlite3_result_int(c, 0);
-    resultNumber(c, std::strtod(num.c_str(), nullptr));
+    double d = std::strtod(num.c_str(), nullptr);
+    if (!std::isfinite(d)) overflow("the number is beyond a Double's range");
+    resultNumber(c, d);
 }
 
 void fnRound(sqlite3_context* c, int argc, sqlite3_value** argv) {
     if (isNull(argv[0])) return sqlite3_result_null(c);
-    long long places = argc > 1 && !isNull(argv[1]) ? longOf(argv[1]) : 0;
-    if (places < 0 || places > 15) invalidArgument();
-    double r = roundHalfEven(numberOf(argv[0]), static_cast<int>(places));
+    long long places = 0;
+    if (argc > 1) {
+        if (isNull(argv[1])) invalidUseOfNull();
+        places = longOf(argv[1]);
+    }
+    if (places < 0 || places > 15) invalidArgument("Round takes 0 to 15 decimal places");
     if (places == 0 && sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_value(c, argv[0]);
-    resultNumber(c, r);
+    resultNumber(c, roundHalfEven(numberOf(argv[0]), static_cast<int>(places)));
 }
 
 void fnAbs(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return sqlite3_result_null(c);
     if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
         long long n = sqlite3_value_int64(argv[0]);
-        if (n == INT64_MIN) fail("Overflow");
+        if (n == INT64_MIN) overflow();
         return sqlite3_result_int64(c, n < 0 ? -n : n);
     }
     resultNumber(c, std::fabs(numberOf(argv[0])));
@@ -664,15 +1121,19 @@ void fnAbs(sqlite3_context* c, int, sqlite3_value** argv) {
 void fnSqr(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return sqlite3_result_null(c);
     double d = numberOf(argv[0]);
-    if (d < 0) invalidArgument();
+    if (d < 0) invalidArgument("Sqr of a negative number");
     sqlite3_result_double(c, std::sqrt(d));
 }
 
-// Str: the number's text with a leading blank for non-negative values.
+// Str: the number's text with a leading blank for non-negative values and no
+// zero before the decimal point (" .5", "-.25").
 void fnStr(sqlite3_context* c, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return sqlite3_result_null(c);
     double d = numberOf(argv[0]);
-    resultText(c, (d >= 0 ? " " : "") + formatDouble(d));
+    std::string t = formatDouble(d);
+    if (t.rfind("0.", 0) == 0) t.erase(0, 1);
+    else if (t.rfind("-0.", 0) == 0) t.erase(1, 1);
+    resultText(c, (d >= 0 ? " " : "") + t);
 }
 
 void fnSgn(sqlite3_context* c, int, sqlite3_value** argv) {
@@ -691,6 +1152,90 @@ void fnFix(sqlite3_context* c, int, sqlite3_value** argv) {
     resultNumber(c, std::trunc(numberOf(argv[0])));
 }
 
+// Exp, Log (natural), Sin, Cos, Tan and Atn give Doubles; Null gives Null.
+void fnExp(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    resultDouble(c, std::exp(numberOf(argv[0])));
+}
+void fnLog(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    double d = numberOf(argv[0]);
+    if (!(d > 0)) invalidArgument("Log of a number that is not positive");
+    resultDouble(c, std::log(d));
+}
+template <double (*F)(double)>
+void fnCircular(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    resultDouble(c, F(numberOf(argv[0])));
+}
+double sine(double x) { return std::sin(x); }
+double cosine(double x) { return std::cos(x); }
+double tangent(double x) { return std::tan(x); }
+double arcTangent(double x) { return std::atan(x); }
+
+// Hex and Oct of a Long (rounded half to even); negatives as their 32 bits.
+template <bool Hexadecimal>
+void fnRadix(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(c);
+    long long n = longOf(argv[0]);
+    unsigned long bits = static_cast<unsigned long>(n < 0 ? n + 4294967296LL : n);
+    char buf[24];
+    std::snprintf(buf, sizeof buf, Hexadecimal ? "%lX" : "%lo", bits);
+    resultText(c, buf);
+}
+
+// Rnd's sequence, one per connection: 24-bit linear congruential steps, starting
+// where the engine starts, so that a seed gives the engine's numbers.
+struct RndState {
+    uint32_t seed = 0x50000;
+};
+
+void destroyRnd(void* p) { delete static_cast<std::shared_ptr<RndState>*>(p); }
+
+// Rnd(): the next number; Rnd(n > 0) the same; Rnd(0) the last again;
+// Rnd(n < 0) the number that n always gives (a new sequence starts from it).
+void fnRnd(sqlite3_context* c, int argc, sqlite3_value** argv) {
+    RndState& state = **static_cast<std::shared_ptr<RndState>*>(sqlite3_user_data(c));
+    double n = 1;
+    if (argc > 0) {
+        if (isNull(argv[0])) invalidUseOfNull();
+        n = numberOf(argv[0]);
+        if (!(std::fabs(n) < kSingleLimit)) overflow("Rnd takes a Single");
+    }
+    if (n < 0) {
+        float f = static_cast<float>(n);
+        uint32_t bits = 0;
+        std::memcpy(&bits, &f, sizeof bits);
+        state.seed = (bits + (bits >> 24)) & 0xFFFFFFu;
+    }
+    if (n != 0) state.seed = (state.seed * 1140671485u + 12820163u) & 0xFFFFFFu;
+    sqlite3_result_double(c, static_cast<double>(state.seed) / 16777216.0);
+}
+
+// Partition(n, start, stop, interval): the range holding n as "low:high", both
+// padded to the width of stop plus one, so that the ranges sort as texts.
+void fnPartition(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (anyNull(4, argv)) return sqlite3_result_null(c);
+    const long long n = longOf(argv[0]), start = longOf(argv[1]), stop = longOf(argv[2]),
+                    interval = longOf(argv[3]);
+    if (start < 0) invalidArgument("Partition's start cannot be below 0");
+    if (stop <= start) invalidArgument("Partition's stop must lie above its start");
+    if (interval < 1) invalidArgument("Partition's interval must be 1 or more");
+    const size_t width = std::to_string(stop).size() + 1;
+    auto pad = [width](const std::string& t) { return t.size() < width ? std::string(width - t.size(), ' ') + t : t; };
+    std::string low, high;
+    if (n < start) {
+        high = std::to_string(start - 1);
+    } else if (n > stop) {
+        low = std::to_string(stop + 1);
+    } else {
+        long long first = start + (n - start) / interval * interval;
+        low = std::to_string(first);
+        high = std::to_string(std::min(first + interval - 1, stop));
+    }
+    resultText(c, pad(low) + ":" + pad(high));
+}
+
 void fnIntDiv(sqlite3_context* c, int, sqlite3_value** argv) {
     if (anyNull(2, argv)) return sqlite3_result_null(c);
     long long a = roundToInteger(numberOf(argv[0]), -9.2e18, 9.2e18);
@@ -706,9 +1251,26 @@ void fnPow(sqlite3_context* c, int, sqlite3_value** argv) {
     resultNumber(c, r);
 }
 
+// Format's firstdayofweek (0 to 7) and firstweekofyear (0 to 3). Only the
+// defaults are known to the week codes, so others are refused where they count.
+void formatWeekOptions(int argc, sqlite3_value** argv, const std::string& fmt) {
+    const bool weekCodes = fmt.find_first_of("wW") != std::string::npos;
+    for (int i = 2; i < argc; ++i) {
+        if (isNull(argv[i])) continue;
+        long long v = longOf(argv[i]);
+        long long last = i == 2 ? 7 : 3;
+        if (v < 0 || v > last)
+            invalidArgument(i == 2 ? "firstdayofweek must lie between 0 and 7"
+                                   : "firstweekofyear must lie between 0 and 3");
+        if (weekCodes && v > 1)
+            invalidArgument("Format's week codes count weeks from Sunday and from January 1 only");
+    }
+}
+
 void fnFormat(sqlite3_context* c, int argc, sqlite3_value** argv) {
     if (isNull(argv[0])) return sqlite3_result_null(c);
     std::string fmt = argc > 1 && !isNull(argv[1]) ? textOf(argv[1]) : std::string();
+    formatWeekOptions(argc, argv, fmt);
     FormatValue v;
     switch (sqlite3_value_type(argv[0])) {
     case SQLITE_INTEGER:
@@ -762,6 +1324,59 @@ void keepFinal(sqlite3_context* c) {
     sqlite3_result_value(c, k->value);
     sqlite3_value_free(k->value);
     k->value = nullptr;
+}
+
+// Max and Min are aggregates only. Numbers rank before texts, texts before
+// binary data; texts compare without regard to case, as the columns do.
+int rankOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return 1;
+    case SQLITE_TEXT: return 2;
+    default: return 3;
+    }
+}
+
+int compareValues(sqlite3_value* a, sqlite3_value* b) {
+    int ra = rankOf(a), rb = rankOf(b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    if (ra == 1) {
+        if (sqlite3_value_type(a) == SQLITE_INTEGER && sqlite3_value_type(b) == SQLITE_INTEGER) {
+            long long x = sqlite3_value_int64(a), y = sqlite3_value_int64(b);
+            return x < y ? -1 : x > y ? 1 : 0;
+        }
+        double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if (ra == 2) {
+        int r = caseMap(textOf(a), false).compare(caseMap(textOf(b), false));
+        return r < 0 ? -1 : r > 0 ? 1 : 0;
+    }
+    int na = sqlite3_value_bytes(a), nb = sqlite3_value_bytes(b);
+    int r = std::memcmp(sqlite3_value_blob(a), sqlite3_value_blob(b), static_cast<size_t>(std::min(na, nb)));
+    return r != 0 ? (r < 0 ? -1 : 1) : na < nb ? -1 : na > nb ? 1 : 0;
+}
+
+template <bool Largest>
+void extremeStep(sqlite3_context* c, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    auto* k = static_cast<Kept*>(sqlite3_aggregate_context(c, sizeof(Kept)));
+    if (!k) return sqlite3_result_error_nomem(c);
+    if (k->value) {
+        int r = compareValues(argv[0], k->value);
+        if (Largest ? r <= 0 : r >= 0) return;
+        sqlite3_value_free(k->value);
+    }
+    k->value = sqlite3_value_dup(argv[0]);
+    if (!k->value) return sqlite3_result_error_nomem(c);
+    k->seen = true;
+}
+
+// A dialect name called with the wrong number of arguments; SQLite's own
+// function of that name must not answer instead.
+void fnWrongArguments(sqlite3_context* c, int, sqlite3_value**) {
+    fail(3075, "Wrong number of arguments used with function in query expression",
+         std::string(static_cast<const char*>(sqlite3_user_data(c))) + "(...)");
 }
 
 // StDev / StDevP / Var / VarP over the non-Null values (Welford's method).
@@ -897,9 +1512,9 @@ void fnStore(sqlite3_context* c, int, sqlite3_value** argv) {
     case StoreKind::Single: {
         if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
         if (integral) d = static_cast<double>(n);
-        float f = static_cast<float>(d);
-        if (!std::isfinite(d) || !std::isfinite(f)) refuse(3349, argv, shown);
-        return sqlite3_result_double(c, static_cast<double>(f));
+        // Checked before the conversion: a double beyond float's range does not convert.
+        if (!(std::fabs(d) < kSingleLimit)) refuse(3349, argv, shown);
+        return sqlite3_result_double(c, static_cast<double>(static_cast<float>(d)));
     }
     case StoreKind::Double: {
         if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
@@ -952,11 +1567,21 @@ void registerFunctions(sqlite3* db) {
         {"DateDiff", 3, call<fnDateDiff>, true},
         {"DateDiff", 4, call<fnDateDiff>, true},
         {"DateSerial", 3, call<fnDateSerial>, true},
+        {"TimeSerial", 3, call<fnTimeSerial>, true},
+        {"DateValue", 1, call<fnDateValue>, true},
+        {"TimeValue", 1, call<fnTimeValue>, true},
+        {"IsDate", 1, call<fnIsDate>, true},
+        {"MonthName", 1, call<fnMonthName>, true},
+        {"MonthName", 2, call<fnMonthName>, true},
+        {"WeekdayName", 1, call<fnWeekdayName>, true},
+        {"WeekdayName", 2, call<fnWeekdayName>, true},
+        {"WeekdayName", 3, call<fnWeekdayName>, true},
         {"DatePart", 2, call<fnDatePart>, true},
         {"IIf", 3, call<fnIIf>, true},
         {"Nz", 1, call<fnNz>, true},
         {"Nz", 2, call<fnNz>, true},
         {"IsNull", 1, call<fnIsNull>, true},
+        {"IsNumeric", 1, call<fnIsNumeric>, true},
         {"Len", 1, call<fnLen>, true},
         {"Left", 2, call<fnLeft>, true},
         {"Right", 2, call<fnRight>, true},
@@ -973,22 +1598,46 @@ void registerFunctions(sqlite3* db) {
         {"LTrim", 1, call<fnTrim<true, false>>, true},
         {"RTrim", 1, call<fnTrim<false, true>>, true},
         {"Space", 1, call<fnSpace>, true},
+        {"String", 2, call<fnString>, true},
+        {"Replace", 3, call<fnReplace>, true},
+        {"Replace", 4, call<fnReplace>, true},
+        {"Replace", 5, call<fnReplace>, true},
+        {"Replace", 6, call<fnReplace>, true},
+        {"InStrRev", 2, call<fnInStrRev>, true},
+        {"InStrRev", 3, call<fnInStrRev>, true},
+        {"InStrRev", 4, call<fnInStrRev>, true},
+        {"StrReverse", 1, call<fnStrReverse>, true},
+        {"StrConv", 2, call<fnStrConv>, true},
         {"Chr", 1, call<fnChr>, true},
         {"Asc", 1, call<fnAsc>, true},
+        {"ChrW", 1, call<fnChrW>, true},
+        {"AscW", 1, call<fnAscW>, true},
         {"Str", 1, call<fnStr>, true},
         {"Sqr", 1, call<fnSqr>, true},
+        {"Exp", 1, call<fnExp>, true},
+        {"Log", 1, call<fnLog>, true},
+        {"Sin", 1, call<fnCircular<sine>>, true},
+        {"Cos", 1, call<fnCircular<cosine>>, true},
+        {"Tan", 1, call<fnCircular<tangent>>, true},
+        {"Atn", 1, call<fnCircular<arcTangent>>, true},
+        {"Hex", 1, call<fnRadix<true>>, true},
+        {"Oct", 1, call<fnRadix<false>>, true},
+        {"Partition", 4, call<fnPartition>, true},
         {"CStr", 1, call<fnCStr>, true},
         {"CLng", 1, call<fnCLng>, true},
         {"CInt", 1, call<fnCInt>, true},
         {"CByte", 1, call<fnCByte>, true},
         {"CDbl", 1, call<fnCDbl>, true},
-        {"CSng", 1, call<fnCDbl>, true},
+        {"CSng", 1, call<fnCSng>, true},
         {"CCur", 1, call<fnCCur>, true},
+        {"CDec", 1, call<fnCDec>, true},
         {"CBool", 1, call<fnCBool>, true},
         {"CDate", 1, call<fnCDate>, true},
-        {"CVDate", 1, call<fnCDate>, true},
+        {"CVDate", 1, call<fnCVDate>, true},
         {"Format", 1, call<fnFormat>, true},
         {"Format", 2, call<fnFormat>, true},
+        {"Format", 3, call<fnFormat>, true},
+        {"Format", 4, call<fnFormat>, true},
         {"Val", 1, call<fnVal>, true},
         {"Round", 1, call<fnRound>, true},
         {"Round", 2, call<fnRound>, true},
@@ -1010,8 +1659,9 @@ void registerFunctions(sqlite3* db) {
             raise(err::Database, "Could not register the SQL function " + name + ": " + sqlite3_errmsg(db), "Jet SQL");
     };
     // The text functions also go by their names with '$' (Left$, Format$, ...).
-    static const std::string dollarNames[] = {"Left",  "Right",  "Mid",   "UCase", "LCase", "Trim",
-                                              "LTrim", "RTrim", "Format", "Space", "Chr",   "Str"};
+    static const std::string dollarNames[] = {"Left",  "Right", "Mid",   "UCase", "LCase", "Trim",   "LTrim",
+                                              "RTrim", "Format", "Space", "Chr",  "ChrW",  "Str",    "String",
+                                              "Hex",   "Oct"};
     for (const auto& d : defs) {
         int flags = SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0);
         check(sqlite3_create_function_v2(db, d.name, d.args, flags, nullptr, d.body, nullptr, nullptr, nullptr), d.name);
@@ -1040,6 +1690,26 @@ void registerFunctions(sqlite3* db) {
     check(sqlite3_create_function_v2(db, "First", 1, SQLITE_UTF8, nullptr, nullptr, keepStep<false>, keepFinal,
                                      nullptr),
           "First");
+    check(sqlite3_create_function_v2(db, "Max", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                                     extremeStep<true>, keepFinal, nullptr),
+          "Max");
+    check(sqlite3_create_function_v2(db, "Min", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                                     extremeStep<false>, keepFinal, nullptr),
+          "Min");
+    // One sequence for Rnd() and Rnd(n); each registration holds a share of it.
+    auto rnd = std::make_shared<RndState>();
+    for (int args : {0, 1})
+        check(sqlite3_create_function_v2(db, "Rnd", args, SQLITE_UTF8, new std::shared_ptr<RndState>(rnd), call<fnRnd>,
+                                         nullptr, nullptr, destroyRnd),
+              "Rnd");
+    // SQLite has functions of these names; with any other number of arguments
+    // they would answer in their own way (Log(2, 8), Trim(s, 'x'), Max(a, b)).
+    static const char* const shadowed[] = {"Abs",  "Cos",  "Exp", "Format", "Hex",   "IIf", "InStr", "Log",  "LTrim",
+                                           "Max",  "Min",  "Replace", "Round", "RTrim", "Sin", "Tan", "Trim"};
+    for (const char* name : shadowed)
+        check(sqlite3_create_function_v2(db, name, -1, SQLITE_UTF8, const_cast<char*>(name), call<fnWrongArguments>,
+                                         nullptr, nullptr, nullptr),
+              name);
     check(sqlite3_create_function_v2(db, "Last", 1, SQLITE_UTF8, nullptr, nullptr, keepStep<true>, keepFinal, nullptr),
           "Last");
 }

@@ -113,8 +113,19 @@ inline constexpr char StoreErrorSeparator = '\x1f';
 // the operator helpers the translation calls (jet_like, jet_concat, ...). Dates
 // are taken as storage text, serial numbers or m/d/yyyy text and returned as storage text;
 // Booleans are returned as -1 / 0; Nz(Null) without a second argument gives "".
-// A function's error (Overflow, Invalid use of Null, ...) becomes the
-// statement's SQLite error message. Raises Error 670 if registration fails.
+// A function's error becomes the statement's SQLite error message: the engine's
+// text, a detail, and "(error N)" with the engine's number, e.g.
+// "Overflow: dates run from 1/1/100 to 12/31/9999 (error 6)".
+// - Names SQLite also has (Abs, Format, Hex, IIf, InStr, Log, LTrim, Max, Min,
+//   Replace, Round, RTrim, Sin, Cos, Tan, Exp, Trim) mean the dialect's function
+//   with any number of arguments; a wrong number is error 3075. Max and Min are
+//   aggregates only. (Date and Time with arguments are still SQLite's.)
+// - Texts that Space, String, Replace, & and + build hold at most 2^26
+//   (67,108,864) characters; beyond that: error 14, "Out of string space".
+// - Dates run from 1/1/100 to 12/31/9999: a value outside becomes error 6
+//   (Overflow) wherever it turns into a date; DateAdd past the ends is error 5.
+// - Rnd keeps one sequence per connection, starting where the engine starts.
+// Raises Error 670 if registration fails.
 void registerFunctions(sqlite3* db);
 
 }  // namespace dalvera::jet

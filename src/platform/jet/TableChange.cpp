@@ -98,6 +98,17 @@ std::vector<SqlToken> scan(const std::string& s) {
             if (!t.name) t.text = s.substr(t.begin, t.end - t.begin);
             out.push_back(t);
             i = t.end;
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+            // A number is one token: 1.5, 2e-3.
+            SqlToken t;
+            t.begin = i;
+            while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.' ||
+                                    ((s[i] == '+' || s[i] == '-') && (s[i - 1] == 'e' || s[i - 1] == 'E'))))
+                ++i;
+            t.end = i;
+            t.text = s.substr(t.begin, t.end - t.begin);
+            t.word = true;
+            out.push_back(t);
         } else if (std::isalnum(c) || c == '_' || c >= 0x80) {
             SqlToken t;
             t.begin = i;
@@ -322,6 +333,16 @@ ExecResult Session::changeTable(const Translation& t) {
         return scalar("SELECT count(*) FROM " + quoteIdent(table) + " WHERE " + where).toLongLong();
     };
 
+    // The fields a key or an index names must be the table's.
+    {
+        std::vector<std::string> fields;
+        Rows q(*this, "SELECT name FROM pragma_table_info(?)", {table});
+        while (q.next()) fields.push_back(q.text(0));
+        for (const auto& c : change.columns)
+            if (std::none_of(fields.begin(), fields.end(), [&](const std::string& f) { return equalsNoCase(f, c); }))
+                raise(3265, "Item not found in this collection. The table '" + table + "' has no field '" + c + "'.",
+                      Source);
+    }
     // What the definition becomes; an index-only change leaves it alone.
     TableText def = parseTable(createSql);
     bool rebuild = true;
@@ -347,6 +368,7 @@ ExecResult Session::changeTable(const Translation& t) {
                 size_t e = i + 1;
                 if (e < it->toks.size() && punct(it->toks[e], "(")) e = skipGroup(it->toks, e);
                 else if (e < it->toks.size() && (punct(it->toks[e], "-") || punct(it->toks[e], "+"))) e += 2;
+                else if (e + 1 < it->toks.size() && kw(it->toks[e], "X") && it->toks[e + 1].begin == it->toks[e].end) e += 2;
                 else ++e;
                 if (!change.defaultValue.empty()) drop.push_back({i, e});
                 i = e;

@@ -89,7 +89,14 @@ TEST_F(SchemaChangeTest, AlterColumnConvertsTheValuesOrChangesNothing) {
     EXPECT_EQ(columns("Customers")[2], "text:Code|text:TEXT(12)|int:1|text:'none'");
     db->Execute("INSERT INTO Customers (Name) VALUES ('Dee')");
     EXPECT_EQ(fileValue(path, "SELECT Code FROM Customers WHERE Name = 'Dee'"), "text:none");
+    // A decimal default is replaced whole.
+    db->Execute("ALTER TABLE Orders ADD COLUMN Rate DOUBLE DEFAULT 1.5");
+    db->Execute("ALTER TABLE Orders ALTER COLUMN Rate SINGLE DEFAULT -2.25");
+    EXPECT_EQ(columns("Orders")[4], "text:Rate|text:SINGLE|int:0|text:-2.25");
+    EXPECT_EQ(fileValue(path, "SELECT Rate FROM Orders WHERE OrderID = 11"), "real:1.5");
     EXPECT_EQ(errorNumber("ALTER TABLE Customers ALTER COLUMN Nope LONG"), 3265);
+    EXPECT_EQ(errorNumber("ALTER TABLE Customers ADD CONSTRAINT PK_X PRIMARY KEY (Nope)"), 3265);
+    EXPECT_EQ(errorNumber("CREATE INDEX ByNope ON Customers (Nope) WITH DISALLOW NULL"), 3265);
     EXPECT_EQ(errorNumber("ALTER TABLE Nowhere ALTER COLUMN Code LONG"), 3376);
     EXPECT_EQ(errorNumber("ALTER TABLE Customers ALTER COLUMN Code COUNTER"), 3293);
 }

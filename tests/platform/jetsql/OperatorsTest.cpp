@@ -74,6 +74,8 @@ TEST(JetOperators, PrecedenceIsNotAndOrXorEqvImp) {
     EXPECT_EQ(db.value("SELECT (5 Imp 6) Eqv 3"), "2");
     // Comparisons go first and count as -1 / 0, also in parentheses.
     EXPECT_EQ(db.value("SELECT 1 = 1 Xor 2 = 2, (1 = 1) Eqv (2 = 3), 'a' Like 'a*' Imp 1 > 2"), "0|0|0");
+    // A subquery's value is a number, whatever its WHERE compares.
+    EXPECT_EQ(db.value("SELECT (SELECT 6 WHERE 1 = 1) Xor 3, IIf(1 > 0, 6, 0) Xor 3"), "5|5");
     EXPECT_EQ(errorNumber("SELECT Xor 1"), 3075);
     EXPECT_EQ(errorNumber("SELECT 1 Imp FROM t"), 3075);
 }

@@ -427,6 +427,8 @@ bool logicalNodes(const std::vector<Node>& kids) {
     static const std::set<std::string> words = {"AND", "OR", "NOT", "LIKE", "IS", "IN", "BETWEEN", "EXISTS"};
     size_t significant = 0;
     const Node* only = nullptr;
+    size_t first = nextSignificant(kids, 0);
+    if (first < kids.size() && isWord(kids[first], "SELECT")) return false;  // a subquery's value
     for (const Node& n : kids) {
         if (isBlank(n)) continue;
         ++significant;

@@ -116,16 +116,22 @@ using Fields = ObjectList<Field>;
 
 class Index {
 public:
-    Index(std::string name, bool primary, bool unique, dao::Fields fields)
-        : name_(std::move(name)), primary_(primary), unique_(unique), fields_(std::move(fields)) {}
+    Index(std::string name, bool primary, bool unique, dao::Fields fields, bool required = false,
+          bool ignoreNulls = false)
+        : name_(std::move(name)), primary_(primary), unique_(unique), required_(required || primary),
+          ignoreNulls_(ignoreNulls), fields_(std::move(fields)) {}
     const std::string& Name() const { return name_; }
     bool Primary() const { return primary_; }
     bool Unique() const { return unique_; }
+    // Nulls are refused in the index's fields (a primary key always refuses them).
+    bool Required() const { return required_; }
+    // Records with Nulls in the index's fields are left out of it.
+    bool IgnoreNulls() const { return ignoreNulls_; }
     const dao::Fields& Fields() const { return fields_; }
 
 private:
     std::string name_;
-    bool primary_, unique_;
+    bool primary_, unique_, required_, ignoreNulls_;
     dao::Fields fields_;
 };
 

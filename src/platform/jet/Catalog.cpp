@@ -273,9 +273,17 @@ std::shared_ptr<dao::TableDef> loadTable(Session& s, const std::string& name, co
 
     dao::Indexes indexes;
     bool havePkIndex = false;
-    Stmt il(s, "SELECT name, \"unique\", origin FROM pragma_index_list(?) ORDER BY seq DESC", {name});
+    Stmt il(s, "SELECT name, \"unique\", origin, partial FROM pragma_index_list(?) ORDER BY seq DESC", {name});
     while (il.next()) {
         std::string iname = il.text(0), origin = il.text(2);
+        // WITH IGNORE NULL is a partial index; WITH DISALLOW NULL has the triggers that refuse Nulls.
+        bool ignoreNulls = il.integer(3) != 0;
+        bool required = false;
+        {
+            Stmt tr(s, "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name = ?",
+                    {"dv_sys_nonull_" + iname + "_ins"});
+            required = tr.next() && tr.integer(0) > 0;
+        }
         bool primary = origin == "pk";
         havePkIndex = havePkIndex || primary;
         dao::Fields ifields;
@@ -286,7 +294,8 @@ std::shared_ptr<dao::TableDef> loadTable(Session& s, const std::string& name, co
             ifields.Append(std::make_shared<dao::Field>(d));
         }
         if (primary) iname = syn.primaryKeyName.empty() ? "PrimaryKey" : syn.primaryKeyName;
-        indexes.Append(std::make_shared<dao::Index>(iname, primary, il.integer(1) != 0, std::move(ifields)));
+        indexes.Append(
+            std::make_shared<dao::Index>(iname, primary, il.integer(1) != 0, std::move(ifields), required, ignoreNulls));
     }
     // An INTEGER PRIMARY KEY is the row id itself and has no index of its own.
     if (!havePkIndex && !pkCols.empty()) {

@@ -568,6 +568,8 @@ void Session::fail(int rc, const std::string& table, int verb) const {
                   Source);
         }
         case SQLITE_CONSTRAINT_TRIGGER:
+            if (msg.rfind("nulls:", 0) == 0)
+                raise(3058, "Index or primary key cannot contain a Null value (index '" + msg.substr(6) + "').", Source);
             if (msg.rfind("length:", 0) == 0)
                 raise(3163,
                       "The field " + msg.substr(7) +
@@ -805,6 +807,7 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
     // Written values go through the checks of their columns' types (see jet_store).
     ColumnLookup columns = [this](const std::string& name) { return storeColumns(name); };
     Translation t = translate(jetSql, knownParameters, readOnly_ ? ColumnLookup() : columns);
+    if (t.change.kind != TableChange::Kind::None) return changeTable(t);
     std::string table;
     Verb verb = verbOf(t.sql, table);
     if (t.kind == StatementKind::Insert) verb = VInsert;
@@ -812,9 +815,47 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
     if (t.kind == StatementKind::Delete) verb = VDelete;
     if (!t.table.empty()) table = t.table;
 
+    auto bindAll = [&](sqlite3_stmt* raw) {
+        int n = sqlite3_bind_parameter_count(raw);
+        int missing = 0;
+        for (int i = 1; i <= n; ++i) {
+            std::string name;
+            if (static_cast<size_t>(i) <= t.bindNames.size()) name = t.bindNames[static_cast<size_t>(i - 1)];
+            if (name.empty()) {
+                const char* pn = sqlite3_bind_parameter_name(raw, i);
+                name = pn ? std::string(pn + 1) : std::to_string(i);
+            }
+            int declared = 0;
+            for (const auto& dp : t.parameters)
+                if (equalsNoCase(dp.name, name)) declared = dp.daoType;
+            Variant v = lookup ? lookup(name, declared) : Variant::missing();
+            if (v.isMissing()) {
+                ++missing;
+                continue;
+            }
+            bindValue(raw, i, declared ? convertToDeclared(v, declared) : v);
+        }
+        if (missing) raise(3061, "Too few parameters. Expected " + std::to_string(missing) + ".", Source);
+    };
+    int rc = SQLITE_OK;
+    if (t.crosstab.present) {
+        // The crosstab's columns are the pivot values the data holds.
+        std::vector<Variant> values;
+        if (!t.crosstab.valuesSql.empty()) {
+            sqlite3_stmt* raw = nullptr;
+            if (sqlite3_prepare_v2(db_, t.crosstab.valuesSql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+                fail(sqlite3_extended_errcode(db_), table, verb);
+            StmtHandle st(raw);
+            bindAll(raw);
+            while ((rc = sqlite3_step(raw)) == SQLITE_ROW) values.push_back(rawColumn(raw, 0));
+            if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), table, verb);
+        }
+        t.sql = crosstabSql(t.crosstab, values);
+    }
+
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, &tail);
+    rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, &tail);
     if (rc != SQLITE_OK) fail(sqlite3_extended_errcode(db_), table, verb);
     StmtHandle st(raw);
     if (!raw)
@@ -822,27 +863,7 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
     for (const char* p = tail; p && *p; ++p)
         if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';')
             raise(3142, "Characters found after end of SQL statement.", Source);
-
-    int n = sqlite3_bind_parameter_count(raw);
-    int missing = 0;
-    for (int i = 1; i <= n; ++i) {
-        std::string name;
-        if (static_cast<size_t>(i) <= t.bindNames.size()) name = t.bindNames[static_cast<size_t>(i - 1)];
-        if (name.empty()) {
-            const char* pn = sqlite3_bind_parameter_name(raw, i);
-            name = pn ? std::string(pn + 1) : std::to_string(i);
-        }
-        int declared = 0;
-        for (const auto& dp : t.parameters)
-            if (equalsNoCase(dp.name, name)) declared = dp.daoType;
-        Variant v = lookup ? lookup(name, declared) : Variant::missing();
-        if (v.isMissing()) {
-            ++missing;
-            continue;
-        }
-        bindValue(raw, i, declared ? convertToDeclared(v, declared) : v);
-    }
-    if (missing) raise(3061, "Too few parameters. Expected " + std::to_string(missing) + ".", Source);
+    bindAll(raw);
 
     ExecResult result;
     int cols = sqlite3_column_count(raw);

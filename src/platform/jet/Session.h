@@ -101,6 +101,8 @@ public:
 private:
     Session(sqlite3* db, std::string path, Logon logon);
     void refreshLengthChecks(const std::string& table);
+    // ALTER TABLE forms and index options SQLite cannot carry out in place (TableChange.cpp).
+    ExecResult changeTable(const Translation& t);
     // The columns of a table with the checks their written values get; kept
     // until the schema changes.
     std::vector<StoreColumn> storeColumns(const std::string& table);

@@ -152,6 +152,9 @@ struct Column {
     bool inlinePrimary = false;
     std::string inlinePrimaryName;
     bool expressionDefault = false;
+    bool notNull = false;       // NOT NULL was given
+    bool unique = false;        // an unnamed UNIQUE was given
+    std::string defaultClause;  // " DEFAULT ..." when given
 };
 
 std::string mapType(const std::string& column, const std::string& typeWord, const Node* sizeGroup, bool& counter,
@@ -338,6 +341,9 @@ Column readColumn(const std::vector<Node>& part, Table& table, ExprContext& ctx)
         }
     }
     if (c.counter && !defaultClause.empty()) fieldError("the COUNTER column " + c.name + " cannot have a DEFAULT");
+    c.notNull = notNull;
+    c.unique = unique;
+    c.defaultClause = defaultClause;
     if (notNull && !c.counter) c.modifiers += " NOT NULL";
     c.modifiers += defaultClause;
     if (unique && !c.counter) c.modifiers += " UNIQUE";
@@ -420,6 +426,11 @@ std::string createTable(const Sig& s, ExprContext& ctx, Translation& t) {
         if (table.primary && !(table.primary->columns.size() == 1 &&
                                equalsNoCase(table.primary->columns[0], quoteName(counter->name))))
             createError("COUNTER column must be the primary key (" + counter->name + ")");
+        // The key's name goes with the column, so that DAO and DROP CONSTRAINT find it
+        // (an unnamed key is reported as PrimaryKey anyway).
+        if (table.primary && !table.primary->name.empty() && !equalsNoCase(table.primary->name, "PrimaryKey"))
+            for (auto& c : table.columns)
+                if (c.counter) c.type = "INTEGER CONSTRAINT " + quoteName(table.primary->name) + " PRIMARY KEY AUTOINCREMENT";
         table.primary.reset();
     }
     // Relations need names; unnamed ones are named after the two tables.
@@ -470,18 +481,86 @@ std::string createIndex(const Sig& s, Translation& t) {
     if (t.table.empty() || i + 3 >= s.size() || !s[i + 3]->group)
         raise(3000, "Syntax error in CREATE INDEX statement: expected a table and a column list.", kSource);
     std::vector<std::string> cols = nameList(*s[i + 3], "CREATE INDEX");
+    std::vector<std::string> bare;
+    for (const auto& part : splitCommas(s[i + 3]->kids)) bare.push_back(nameAt(significant(part), 0));
     size_t k = i + 4;
+    enum { Plain, Primary, DisallowNull, IgnoreNull } with = Plain;
     if (word(s, k, "WITH")) {
-        if (word(s, k + 1, "IGNORE") && word(s, k + 2, "NULL")) {
-            k += 3;  // SQLite indexes and unique checks let Nulls through anyway
+        if (word(s, k + 1, "PRIMARY")) {
+            with = Primary;
+            k += 2;
+        } else if (word(s, k + 1, "DISALLOW") && word(s, k + 2, "NULL")) {
+            with = DisallowNull;
+            k += 3;
+        } else if (word(s, k + 1, "IGNORE") && word(s, k + 2, "NULL")) {
+            with = IgnoreNull;
+            k += 3;
         } else {
-            raise(3000, "Syntax error: CREATE INDEX ... WITH PRIMARY or DISALLOW NULL is not supported.", kSource);
+            raise(3000, "Syntax error in CREATE INDEX statement: WITH takes PRIMARY, DISALLOW NULL or IGNORE NULL.",
+                  kSource);
         }
     }
     if (k < s.size() && !(k + 1 == s.size() && isPunct(*s[k], ";")))
         raise(3000, "Syntax error in CREATE INDEX statement: unexpected text after the column list.", kSource);
-    return std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + quoteName(index) + " ON " +
-           quoteName(t.table) + " (" + joinNames(cols) + ")";
+    std::string sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + quoteName(index) + " ON " +
+                      quoteName(t.table) + " (" + joinNames(cols) + ")";
+    if (with == IgnoreNull) {
+        // Rows with a Null in the index's fields stay out of it (the index is partial).
+        std::string where;
+        for (const auto& c : bare) where += (where.empty() ? "" : " AND ") + quoteName(c) + " IS NOT NULL";
+        sql += " WHERE " + where;
+    } else if (with == Primary) {
+        // SQLite's primary key is part of the table: the session rebuilds it.
+        t.change.kind = TableChange::Kind::AddPrimaryKey;
+        t.change.definition = "CONSTRAINT " + quoteName(index) + " PRIMARY KEY (" + joinNames(cols) + ")";
+    } else if (with == DisallowNull) {
+        t.change.kind = TableChange::Kind::RequiredIndex;
+        t.change.definition = sql;
+    }
+    t.change.name = with == Plain || with == IgnoreNull ? std::string() : index;
+    t.change.columns = bare;
+    return with == Plain || with == IgnoreNull ? sql : std::string();
+}
+
+// ALTER TABLE t ADD [CONSTRAINT name] PRIMARY KEY | UNIQUE | FOREIGN KEY ... at s[i].
+// A unique constraint is a unique index of that name; the others need the
+// table rebuilt, which the session does.
+std::string addConstraint(const std::vector<Node>& seq, const Sig& s, size_t i, Translation& t) {
+    const size_t from = static_cast<size_t>(s[i] - seq.data());
+    std::vector<Node> part(seq.begin() + static_cast<long>(from), seq.end());
+    while (!part.empty() && (isBlank(part.back()) || isPunct(part.back(), ";"))) part.pop_back();
+    Table scratch;
+    scratch.name = t.table;
+    readTableConstraint(part, scratch);
+    Sig p = significant(part);
+    // The bare names of the constraint's own column list.
+    std::vector<std::string> columns;
+    for (const Node* n : p)
+        if (n->group) {
+            for (const auto& item : splitCommas(n->kids)) columns.push_back(nameAt(significant(item), 0));
+            break;
+        }
+    t.change.columns = columns;
+    if (scratch.primary) {
+        t.change.kind = TableChange::Kind::AddPrimaryKey;
+        t.change.name = scratch.primary->name.empty() ? "PrimaryKey" : scratch.primary->name;
+        t.change.definition = "CONSTRAINT " + quoteName(t.change.name) + " PRIMARY KEY (" +
+                              joinNames(scratch.primary->columns) + ")";
+        return {};
+    }
+    if (!scratch.uniques.empty()) {
+        const KeyConstraint& u = scratch.uniques.front();
+        if (u.name.empty()) alterError("a UNIQUE constraint added to a table needs a name (CONSTRAINT name UNIQUE)");
+        return "CREATE UNIQUE INDEX " + quoteName(u.name) + " ON " + quoteName(t.table) + " (" + joinNames(u.columns) +
+               ")";
+    }
+    ForeignKey& fk = scratch.foreignKeys.front();
+    if (fk.name.empty()) fk.name = fk.table + t.table;
+    t.change.kind = TableChange::Kind::AddForeignKey;
+    t.change.name = fk.name;
+    t.change.referencedTable = fk.table;
+    t.change.definition = foreignKeyText(fk);
+    return {};
 }
 
 std::string alterTable(const std::vector<Node>& seq, const Sig& s, ExprContext& ctx, Translation& t) {
@@ -491,8 +570,9 @@ std::string alterTable(const std::vector<Node>& seq, const Sig& s, ExprContext& 
     size_t i = 3;
     if (word(s, i, "ADD")) {
         ++i;
-        if (word(s, i, "CONSTRAINT") || word(s, i, "PRIMARY") || word(s, i, "FOREIGN"))
-            alterError("adding a constraint to an existing table is not supported");
+        if (word(s, i, "CONSTRAINT") || (word(s, i, "PRIMARY") && word(s, i + 1, "KEY")) ||
+            (word(s, i, "FOREIGN") && word(s, i + 1, "KEY")) || (word(s, i, "UNIQUE") && i + 1 < s.size() && s[i + 1]->group))
+            return addConstraint(seq, s, i, t);
         if (word(s, i, "COLUMN")) ++i;
         if (i >= s.size()) alterError("the column definition is missing");
         size_t from = static_cast<size_t>(s[i] - seq.data());
@@ -517,15 +597,43 @@ std::string alterTable(const std::vector<Node>& seq, const Sig& s, ExprContext& 
     }
     if (word(s, i, "DROP")) {
         ++i;
-        if (word(s, i, "CONSTRAINT")) alterError("dropping a constraint is not supported");
+        if (word(s, i, "CONSTRAINT")) {
+            std::string name = nameAt(s, i + 1);
+            if (name.empty() || (i + 2 < s.size() && !(i + 3 == s.size() && isPunct(*s[i + 2], ";"))))
+                alterError("expected DROP CONSTRAINT and one constraint name");
+            t.change.kind = TableChange::Kind::DropConstraint;
+            t.change.name = name;
+            return {};
+        }
         if (word(s, i, "COLUMN")) ++i;
         std::string col = nameAt(s, i);
         if (col.empty() || (i + 1 < s.size() && !(i + 2 == s.size() && isPunct(*s[i + 1], ";"))))
             alterError("expected DROP COLUMN and one column name");
         return head + " DROP COLUMN " + quoteName(col);
     }
-    if (word(s, i, "ALTER")) alterError("changing a column's type (ALTER COLUMN) is not supported");
-    alterError("expected ADD or DROP");
+    if (word(s, i, "ALTER")) {
+        ++i;
+        if (word(s, i, "COLUMN")) ++i;
+        if (i >= s.size()) alterError("the column definition is missing");
+        size_t from = static_cast<size_t>(s[i] - seq.data());
+        std::vector<Node> part(seq.begin() + static_cast<long>(from), seq.end());
+        while (!part.empty() && (isBlank(part.back()) || isPunct(part.back(), ";"))) part.pop_back();
+        Table scratch;
+        scratch.name = t.table;
+        Column c = readColumn(part, scratch, ctx);
+        if (c.counter) alterError("a column cannot be changed to a COUNTER");
+        if (c.inlinePrimary || c.unique || !scratch.uniques.empty() || !scratch.foreignKeys.empty())
+            alterError("ALTER COLUMN changes the type, size, NOT NULL and DEFAULT; add keys with ADD CONSTRAINT");
+        if (c.expressionDefault) alterError("a DEFAULT expression cannot be given to a column of a table with rows");
+        t.change.kind = TableChange::Kind::AlterColumn;
+        t.change.name = c.name;
+        t.change.type = c.type;
+        t.change.textColumn = c.text;
+        t.change.notNull = c.notNull;
+        t.change.defaultValue = c.defaultClause;
+        return {};
+    }
+    alterError("expected ADD, DROP or ALTER");
 }
 
 }  // namespace
@@ -567,6 +675,9 @@ void translateDdl(const std::vector<Node>& seq, ExprContext& ctx, Translation& t
                 dropError("expected DROP INDEX name ON table");
             t.kind = StatementKind::DropIndex;
             t.sql = "DROP INDEX " + quoteName(name);
+            // The session also drops a primary key of that name, and what an index WITH DISALLOW NULL adds.
+            t.change.kind = TableChange::Kind::DropConstraint;
+            t.change.name = name;
             return;
         }
         dropError("expected TABLE or INDEX");

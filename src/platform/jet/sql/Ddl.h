@@ -38,7 +38,17 @@ struct ExprContext {
 // TOP, calls), keeping blanks and comments.
 std::string translateSeq(const std::vector<Node>& seq, ExprContext& ctx);
 
-// CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE; fills sql, kind and table.
+// CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE; fills sql, kind and table
+// (or change, for what the session carries out).
 void translateDdl(const std::vector<Node>& seq, ExprContext& ctx, Translation& t);
+
+// TRANSFORM ... PIVOT; fills crosstab.
+void translateCrosstab(const std::vector<Node>& seq, ExprContext& ctx, Translation& t);
+
+// True when seq[from, to) names more than one table: a join, a list or a parenthesised join.
+bool isJoinSource(const std::vector<Node>& seq, size_t from, size_t to);
+// UPDATE <join> SET ... [WHERE ...] and DELETE t.* FROM <join> [WHERE ...]; fill sql and table.
+void translateJoinUpdate(const std::vector<Node>& seq, ExprContext& ctx, const ColumnLookup& columns, Translation& t);
+void translateJoinDelete(const std::vector<Node>& seq, ExprContext& ctx, Translation& t);
 
 }  // namespace dalvera::jet::detail

@@ -20,6 +20,7 @@
 
 #include "platform/jet/sql/Format.h"
 #include "platform/jet/sql/JetSql.h"
+#include "platform/jet/sql/Operators.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Error.h"
 #include "runtime/Text.h"
@@ -463,22 +464,45 @@ void fnDateDiff(sqlite3_context* c, int argc, sqlite3_value** argv) {
     sqlite3_result_int64(c, r);
 }
 
-void fnDatePart(sqlite3_context* c, int, sqlite3_value** argv) {
+// DatePart(interval, date[, firstdayofweek[, firstweekofyear]]). Weeks start
+// on firstdayofweek (0 = the system's, Sunday; 1 = Sunday .. 7 = Saturday).
+// Week 1 is the week of January 1 (firstweekofyear 0 or 1), the first week with
+// four days of the year (2) or the first full week (3); days before it belong
+// to the last week of the year before. With four-day weeks the last days of
+// December may already be week 1 of the next year; the week of January 1
+// keeps them as week 53 or 54.
+void fnDatePart(sqlite3_context* c, int argc, sqlite3_value** argv) {
     if (isNull(argv[1])) return sqlite3_result_null(c);
     const std::string iv = intervalOf(argv[0]);
     const double d = dateOf(argv[1]);
     const DateParts p = dateParts(d);
+    int first = argc > 2 && !isNull(argv[2]) ? static_cast<int>(longOf(argv[2])) : 0;
+    int weekRule = argc > 3 && !isNull(argv[3]) ? static_cast<int>(longOf(argv[3])) : 0;
+    if (first < 0 || first > 7 || weekRule < 0 || weekRule > 3) invalidArgument();
+    if (first == 0) first = 1;
+    if (weekRule == 0) weekRule = 1;
+    // Days from the start of the week to the day, 0 to 6.
+    auto intoWeek = [&](long long day) { return (weekday(static_cast<double>(day)) - first + 7) % 7; };
+    auto weekOneStart = [&](int year) {
+        long long jan1 = static_cast<long long>(dateSerial(year, 1, 1));
+        long long start = jan1 - intoWeek(jan1);
+        int daysInYear = 7 - intoWeek(jan1);
+        if ((weekRule == 2 && daysInYear < 4) || (weekRule == 3 && daysInYear < 7)) start += 7;
+        return start;
+    };
     long long r = 0;
     if (iv == "yyyy") r = p.year;
     else if (iv == "q") r = (p.month - 1) / 3 + 1;
     else if (iv == "m") r = p.month;
     else if (iv == "y") r = dayNumber(p) - static_cast<long long>(dateSerial(p.year, 1, 1)) + 1;
     else if (iv == "d") r = p.day;
-    else if (iv == "w") r = weekday(d);
+    else if (iv == "w") r = intoWeek(dayNumber(p)) + 1;
     else if (iv == "ww") {
-        // Week 1 holds January 1; weeks start on Sunday.
-        long long jan1 = static_cast<long long>(dateSerial(p.year, 1, 1));
-        r = (dayNumber(p) - jan1 + weekday(static_cast<double>(jan1)) - 1) / 7 + 1;
+        const long long day = dayNumber(p);
+        long long start = weekOneStart(p.year);
+        if (weekRule == 2 && p.year < 9999 && day >= weekOneStart(p.year + 1)) start = weekOneStart(p.year + 1);
+        else if (day < start) start = weekOneStart(p.year - 1);
+        r = (day - start) / 7 + 1;
     } else if (iv == "h") r = p.hour;
     else if (iv == "n") r = p.minute;
     else if (iv == "s") r = p.second;
@@ -1577,6 +1601,8 @@ void registerFunctions(sqlite3* db) {
         {"WeekdayName", 2, call<fnWeekdayName>, true},
         {"WeekdayName", 3, call<fnWeekdayName>, true},
         {"DatePart", 2, call<fnDatePart>, true},
+        {"DatePart", 3, call<fnDatePart>, true},
+        {"DatePart", 4, call<fnDatePart>, true},
         {"IIf", 3, call<fnIIf>, true},
         {"Nz", 1, call<fnNz>, true},
         {"Nz", 2, call<fnNz>, true},
@@ -1712,6 +1738,7 @@ void registerFunctions(sqlite3* db) {
               name);
     check(sqlite3_create_function_v2(db, "Last", 1, SQLITE_UTF8, nullptr, nullptr, keepStep<true>, keepFinal, nullptr),
           "Last");
+    check(detail::registerLogicalOperators(db), "jet_xor");
 }
 
 }  // namespace dalvera::jet

@@ -22,6 +22,42 @@ struct DeclaredParameter {
     int daoType = 10;      // the engine's type code for it (Text = 10)
 };
 
+// TRANSFORM ... PIVOT: the columns come from the data, so the statement is
+// finished once the pivot values are known. valuesSql lists them (distinct,
+// ascending; empty when the statement names them with IN), then crosstabSql
+// gives the statement for them. Both use the Translation's placeholders.
+struct Crosstab {
+    bool present = false;
+    std::string valuesSql;
+    std::vector<std::string> fixedValues;  // IN (...): the literals as SQLite text
+    std::vector<std::string> fixedNames;   // and the column names they give
+    std::string select;                    // "SELECT <row headings>"
+    int headings = 0;                      // how many row headings it has
+    std::string source;                    // " FROM ... [WHERE ...]"
+    std::string rest;                      // " GROUP BY ... [HAVING ...] ORDER BY ..."
+    std::string pivot;                     // the pivot expression
+    // The value expression cut where each aggregate takes the column's condition.
+    std::vector<std::string> valueParts;
+};
+
+// A change SQLite's ALTER TABLE cannot make in place; the session rebuilds
+// the table (or adds what the change needs) inside a transaction.
+struct TableChange {
+    enum class Kind { None, AlterColumn, AddPrimaryKey, AddForeignKey, DropConstraint, RequiredIndex };
+    Kind kind = Kind::None;
+    std::string name;                  // the column, constraint or index
+    std::vector<std::string> columns;  // the columns a key or an index covers
+    // AddPrimaryKey / AddForeignKey: the constraint as it goes into CREATE TABLE;
+    // RequiredIndex: the CREATE INDEX statement.
+    std::string definition;
+    // AlterColumn: the new declared type, and what the new definition restates.
+    std::string type;
+    bool textColumn = false;
+    bool notNull = false;
+    std::string defaultValue;  // "" when not restated
+    std::string referencedTable;  // AddForeignKey
+};
+
 struct Translation {
     std::string sql;                              // SQLite text, ready to prepare
     StatementKind kind = StatementKind::Other;
@@ -32,6 +68,8 @@ struct Translation {
     // and an empty name.
     std::vector<std::string> bindNames;
     std::string table;                            // the table a DDL or DML statement names
+    Crosstab crosstab;                            // present for TRANSFORM ... PIVOT (sql is then empty)
+    TableChange change;                           // for ALTER TABLE forms the session carries out
 };
 
 // Translates one statement. Identifiers that name no column are left to SQLite.
@@ -59,10 +97,18 @@ struct Translation {
 //   "INTEGER PRIMARY KEY AUTOINCREMENT"; named constraints keep their names, an
 //   unnamed REFERENCES is named <referenced table><table>; text columns compare
 //   without regard to case (COLLATE NOCASE).
-// Refused with an Error: TRANSFORM / PIVOT (3000), UPDATE or DELETE over a join,
-// TOP in a UNION outside parentheses, LIKE ... ESCAPE, Xor/Eqv/Imp (3000), more
-// than one statement (3142), malformed literals and brackets (3075), bad DDL
-// (3289 / 3290 / 3292 / 3293 / 3295).
+// - a!b is a.b; {guid {...}} is the GUID's text as the engine stores it
+//   ("{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+// - Xor, Eqv and Imp (below Or, in that order) become jet_xor / jet_eqv /
+//   jet_imp, bitwise on whole numbers; a comparison or logical operand is
+//   first made -1 / 0;
+// - UPDATE and DELETE over joins change the rows of one table, found through
+//   the join by rowid;
+// - TRANSFORM ... PIVOT fills crosstab instead of sql (see Crosstab).
+// Refused with an Error: TOP in a UNION outside parentheses, LIKE ... ESCAPE,
+// changing two tables in one UPDATE (3073), DELETE over a join without the
+// table to delete from (3128), more than one statement (3142), malformed
+// literals and brackets (3075), bad DDL (3289 / 3290 / 3292 / 3293 / 3295).
 //
 // With columns, every value an INSERT or UPDATE writes to a typed column goes
 // through jet_store(value, kind, table, column), which converts it to the
@@ -80,6 +126,11 @@ using ColumnLookup = std::function<std::vector<StoreColumn>(const std::string& t
 
 Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters = {},
                       const ColumnLookup& columns = {});
+
+// The crosstab's statement for these pivot values (as the values query gave
+// them): the row headings, then one column per value, named by the value
+// ("<>" for Null); a cell without rows is Null. Raises 3190 past 255 columns.
+std::string crosstabSql(const Crosstab& crosstab, const std::vector<Variant>& pivotValues);
 
 // SQLite text for a number literal of the dialect that SQLite evaluates to
 // exactly the double strtod reads (SQLite's own reading is off in the last

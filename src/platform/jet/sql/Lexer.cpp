@@ -65,6 +65,33 @@ bool parseNamedMonthDate(std::string_view text, double& serial) {
     return parseDateText(composed, serial);
 }
 
+// "{guid {...}}" at sql[i]: its length, 0 when the text there is no GUID
+// literal; the GUID in the engine's stored form goes to out.
+size_t guidLiteral(std::string_view sql, size_t i, std::string& out) {
+    const size_t n = sql.size();
+    auto blanks = [&](size_t k) {
+        while (k < n && std::isspace(static_cast<unsigned char>(sql[k]))) ++k;
+        return k;
+    };
+    size_t k = blanks(i + 1);
+    if (k + 4 > n || !equalsNoCase(sql.substr(k, 4), "guid")) return 0;
+    k = blanks(k + 4);
+    if (k >= n || sql[k] != '{') return 0;
+    size_t close = sql.find('}', k + 1);
+    if (close == std::string_view::npos) syntaxError(sql, i, "missing closing brace");
+    std::string_view body = sql.substr(k + 1, close - k - 1);
+    size_t end = blanks(close + 1);
+    bool shaped = body.size() == 36 && end < n && sql[end] == '}';
+    for (size_t p = 0; shaped && p < body.size(); ++p) {
+        bool dash = p == 8 || p == 13 || p == 18 || p == 23;
+        shaped = dash ? body[p] == '-' : std::isxdigit(static_cast<unsigned char>(body[p])) != 0;
+    }
+    if (!shaped)
+        raise(3075, "Malformed GUID. in query expression '" + std::string(sql.substr(i, end + 1 - i)) + "'.", "Jet SQL");
+    out = "{" + upperAscii(body) + "}";
+    return end + 1 - i;
+}
+
 }  // namespace
 
 std::vector<Token> tokenize(std::string_view sql) {
@@ -74,6 +101,7 @@ std::vector<Token> tokenize(std::string_view sql) {
     while (i < n) {
         const size_t start = i;
         const unsigned char c = static_cast<unsigned char>(sql[i]);
+        std::string guid;
         if (std::isspace(c)) {
             while (i < n && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
             out.push_back({Tok::Space, std::string(sql.substr(start, i - start)), start});
@@ -117,6 +145,9 @@ std::vector<Token> tokenize(std::string_view sql) {
             if (name.empty()) syntaxError(sql, start, "empty name");
             i = end + 1;
             out.push_back({Tok::Name, std::move(name), start});
+        } else if (size_t guidLength = c == '{' ? guidLiteral(sql, i, guid) : 0; guidLength > 0) {
+            i += guidLength;
+            out.push_back({Tok::String, guid, start});
         } else if (c == '#') {
             size_t end = sql.find('#', i + 1);
             if (end == std::string_view::npos) syntaxError(sql, start, "missing closing #");

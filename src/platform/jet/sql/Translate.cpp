@@ -33,6 +33,8 @@ bool isSpace(const Token& t) { return t.kind == Tok::Space || t.kind == Tok::Com
 struct Item {
     enum Kind { Space, Atom, Op, Stop } kind;
     std::string text;
+    bool logical = false;  // an atom that is a comparison or logical value (SQLite's 1 / 0)
+    bool assign = false;   // the '=' of a SET assignment
 };
 
 // Keeps SELECT ... TOP's count while the select list is translated.
@@ -258,7 +260,7 @@ void foldLike(std::vector<Item>& items) {
         size_t lead = right.find_first_not_of(" \t\r\n");
         right = right.substr(lead == std::string::npos ? 0 : lead);
         std::string call = "jet_like(" + left + ", " + right + ")";
-        Item folded{Item::Atom, negated ? "(NOT " + call + ")" : call};
+        Item folded{Item::Atom, negated ? "(NOT " + call + ")" : call, true};
         items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
         items.insert(items.begin() + static_cast<long>(l), folded);
         i = l;
@@ -272,6 +274,41 @@ std::string itemText(const std::vector<Item>& items, size_t from, size_t to) {
     if (a == std::string::npos) return {};
     size_t b = r.find_last_not_of(" \t\r\n");
     return r.substr(a, b - a + 1);
+}
+
+// Words and signs that stay inside an operand of Xor, Eqv and Imp: they bind tighter.
+bool insideLogicalOperand(const Item& it) {
+    if (it.kind != Item::Stop) return true;
+    if (it.assign) return false;
+    static const std::set<std::string> inside = {"AND", "OR", "NOT", "LIKE", "IS",  "IN", "BETWEEN", "EXISTS",
+                                                 "ANY", "SOME", "=",  "<",    "<=", ">",  ">=",      "<>", "!="};
+    return inside.count(upperAscii(it.text)) > 0;
+}
+
+// Xor, Eqv and Imp work bit by bit as Jet's do, on -1 for True; what SQLite
+// evaluates as a comparison (1 / 0) is turned into -1 / 0 first.
+void foldLogical(std::vector<Item>& items, std::string_view word, const std::string& function) {
+    auto operand = [&](size_t from, size_t to) {
+        bool logical = false;
+        for (size_t k = from; k < to; ++k) logical = logical || items[k].kind == Item::Stop || items[k].logical;
+        std::string text = itemText(items, from, to);
+        return logical ? "-((" + text + ") <> 0)" : text;
+    };
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].kind != Item::Stop || !equalsNoCase(items[i].text, word)) continue;
+        size_t l = i;
+        while (l > 0 && insideLogicalOperand(items[l - 1])) --l;
+        while (l < i && items[l].kind == Item::Space) ++l;
+        size_t r = i + 1, lastRight = i;
+        for (; r < items.size() && insideLogicalOperand(items[r]); ++r)
+            if (items[r].kind != Item::Space) lastRight = r;
+        if (l == i || lastRight == i)
+            raise(3075, "Syntax error (missing operand) in query expression near '" + items[i].text + "'.", kSource);
+        Item folded{Item::Atom, function + "(" + operand(l, i) + ", " + operand(i + 1, lastRight + 1) + ")"};
+        items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
+        items.insert(items.begin() + static_cast<long>(l), folded);
+        i = l;
+    }
 }
 
 bool isStop(const Item& it, std::string_view word) { return it.kind == Item::Stop && equalsNoCase(it.text, word); }
@@ -385,6 +422,27 @@ Top takeTop(std::vector<Node>& seq, std::vector<bool>& dropped) {
     return top;
 }
 
+// A parenthesised expression that SQLite evaluates as a comparison or a logical value.
+bool logicalNodes(const std::vector<Node>& kids) {
+    static const std::set<std::string> words = {"AND", "OR", "NOT", "LIKE", "IS", "IN", "BETWEEN", "EXISTS"};
+    size_t significant = 0;
+    const Node* only = nullptr;
+    size_t first = nextSignificant(kids, 0);
+    if (first < kids.size() && isWord(kids[first], "SELECT")) return false;  // a subquery's value
+    for (const Node& n : kids) {
+        if (isBlank(n)) continue;
+        ++significant;
+        only = &n;
+        if (n.group) continue;
+        if (n.tok->kind == Tok::Word && words.count(upperAscii(n.tok->text))) return true;
+        if (n.tok->kind == Tok::Punct && (n.tok->text == "=" || n.tok->text == "<" || n.tok->text == ">" ||
+                                          n.tok->text == "<=" || n.tok->text == ">=" || n.tok->text == "<>" ||
+                                          n.tok->text == "!="))
+            return true;
+    }
+    return significant == 1 && only->group && logicalNodes(only->kids);
+}
+
 }  // namespace
 
 std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
@@ -400,6 +458,8 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
 
     std::vector<Item> items;
     const Node* previous = nullptr;  // the last significant node
+    // In a SET list the first '=' of each assignment is no comparison.
+    bool inSet = false, assignmentOpen = false;
     for (size_t i = 0; i < coreEnd; ++i) {
         if (dropped[i]) continue;
         const Node& n = seq[i];
@@ -413,14 +473,15 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
             bool member = unionLevel && k < n.kids.size() && isWord(n.kids[k], "SELECT") &&
                           (!before || isWord(*before, "UNION") || isWord(*before, "ALL"));
             // SQLite takes no parentheses around the SELECTs of a UNION; a subquery does the same.
-            items.push_back({Item::Atom, member ? "SELECT * FROM (" + inner + ")" : "(" + inner + ")"});
+            items.push_back({Item::Atom, member ? "SELECT * FROM (" + inner + ")" : "(" + inner + ")",
+                             !member && logicalNodes(n.kids)});
             continue;
         }
         const Token& t = *n.tok;
         const bool afterDot = !items.empty() && items.back().kind == Item::Op && items.back().text == ".";
         size_t next = nextSignificant(seq, i + 1);
         const bool beforeGroup = next < coreEnd && seq[next].group;
-        const bool beforeDot = next < coreEnd && isPunct(seq[next], ".");
+        const bool beforeDot = next < coreEnd && (isPunct(seq[next], ".") || isPunct(seq[next], "!"));
         // An alias after AS names a column, never a parameter.
         const Item* lastItem = itemBefore(items, items.size());
         const bool afterAs = lastItem && lastItem->kind == Item::Stop && equalsNoCase(lastItem->text, "AS");
@@ -457,7 +518,7 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
                 // Rows of one table are distinct already; SQLite has no row-level DISTINCT.
                 if (i + 1 < coreEnd && isBlank(seq[i + 1])) ++i;
             } else if (up == "XOR" || up == "EQV" || up == "IMP") {
-                raise(3000, "Syntax error: the operator " + t.text + " is not supported.", kSource);
+                items.push_back({Item::Stop, up});
             } else if (up == "TRANSFORM" || up == "PIVOT") {
                 raise(3000, "Syntax error: TRANSFORM ... PIVOT queries are not supported.", kSource);
             } else if ((up == "LEFT" || up == "RIGHT" || up == "ISNULL" || up == "NOTNULL" || up == "ASC") &&
@@ -466,6 +527,8 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
                 items.push_back({Item::Atom, quoteName(t.text)});
             } else if (kBoundaryWords.count(up)) {
                 items.push_back({Item::Stop, t.text});
+                if (up == "SET") inSet = assignmentOpen = true;
+                if (up == "WHERE") inSet = assignmentOpen = false;
             } else if (const std::string* p =
                            (!beforeDot && !beforeGroup && !afterAs) ? ctx.parameter(t.text) : nullptr) {
                 items.push_back({Item::Atom, ctx.placeholder(*p)});
@@ -490,8 +553,14 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
             } else if (t.text == "," || t.text == ";" || t.text == "=" || t.text == "<" || t.text == ">" ||
                        t.text == "<=" || t.text == ">=" || t.text == "<>" || t.text == "!=") {
                 items.push_back({Item::Stop, t.text});
+                if (t.text == "=" && assignmentOpen) {
+                    items.back().assign = true;
+                    assignmentOpen = false;
+                }
+                if (t.text == "," && inSet) assignmentOpen = true;
             } else if (t.text == "!") {
-                raise(3075, "Syntax error: the '!' qualifier is not supported; use '.'.", kSource);
+                // Table!Field is Table.Field.
+                items.push_back({Item::Op, "."});
             } else {
                 items.push_back({Item::Op, t.text});
             }
@@ -503,6 +572,9 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
     foldAdditive(items);
     foldOperator(items, "&", "jet_concat");
     foldLike(items);
+    foldLogical(items, "XOR", "jet_xor");
+    foldLogical(items, "EQV", "jet_eqv");
+    foldLogical(items, "IMP", "jet_imp");
 
     std::string core;
     for (const Item& it : items) core += it.text;
@@ -666,7 +738,8 @@ std::string checkedUpdate(const std::vector<Node>& seq, size_t nameAt, const std
         while (eq < sig.size() && !isPunct(part[sig[eq]], "=")) ++eq;
         std::string column;
         if (eq == 1) column = nameOf(part[sig[0]]);
-        else if (eq == 3 && isPunct(part[sig[1]], ".") && !nameOf(part[sig[0]]).empty()) column = nameOf(part[sig[2]]);
+        else if (eq == 3 && (isPunct(part[sig[1]], ".") || isPunct(part[sig[1]], "!")) && !nameOf(part[sig[0]]).empty())
+            column = nameOf(part[sig[2]]);
         if (column.empty() || eq + 1 >= sig.size()) return {};
         list.push_back({column, std::vector<Node>(part.begin() + static_cast<long>(sig[eq] + 1), part.end())});
     }
@@ -817,8 +890,11 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
         t.kind = StatementKind::Select;
         return translateSelectInto(seq, ctx, t);
     }
-    if (verb == "TRANSFORM")
-        raise(3000, "Syntax error: TRANSFORM ... PIVOT queries are not supported.", kJetSource);
+    if (verb == "TRANSFORM") {
+        t.kind = StatementKind::Select;
+        translateCrosstab(seq, ctx, t);
+        return t;
+    }
     if (verb == "INSERT") {
         t.kind = StatementKind::Insert;
         size_t into = nextSignificant(seq, 1);
@@ -839,12 +915,15 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
     }
     if (verb == "UPDATE") {
         t.kind = StatementKind::Update;
+        size_t set = 1;
+        while (set < seq.size() && !isWord(seq[set], "SET")) ++set;
+        if (isJoinSource(seq, 1, set)) {
+            translateJoinUpdate(withoutEnd(seq), ctx, columns, t);
+            return t;
+        }
         size_t n = nextSignificant(seq, 1);
         if (n >= seq.size() || nameOf(seq[n]).empty()) raise(3144, "Syntax error in UPDATE statement.", kJetSource);
         t.table = nameOf(seq[n]);
-        for (size_t i = n + 1; i < seq.size() && !isWord(seq[i], "SET"); ++i)
-            if (isWord(seq[i], "JOIN") || isPunct(seq[i], ","))
-                raise(3000, "Syntax error: UPDATE over a join is not supported; use a subquery in WHERE.", kJetSource);
         if (columns) {
             auto cols = columns(t.table);
             if (!cols.empty()) t.sql = checkedUpdate(withoutEnd(seq), n, t.table, cols, ctx);
@@ -857,19 +936,35 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
         size_t from = 1;
         while (from < seq.size() && !isWord(seq[from], "FROM")) ++from;
         if (from >= seq.size()) raise(3000, "Syntax error in DELETE statement: FROM is missing.", kJetSource);
+        size_t where = from + 1;
+        while (where < seq.size() && !isWord(seq[where], "WHERE")) ++where;
+        if (isJoinSource(seq, from + 1, where)) {
+            translateJoinDelete(withoutEnd(seq), ctx, t);
+            return t;
+        }
         // Between DELETE and FROM the dialect allows *, table.* or nothing.
+        std::string qualifier;
         for (size_t i = 1; i < from; ++i) {
-            if (isBlank(seq[i]) || isPunct(seq[i], "*") || isPunct(seq[i], ".")) continue;
-            if (!nameOf(seq[i]).empty() && i + 1 < from && isPunct(seq[i + 1], ".")) continue;
+            if (isBlank(seq[i]) || isPunct(seq[i], "*") || isPunct(seq[i], ".") || isPunct(seq[i], "!") ||
+                isWord(seq[i], "DISTINCTROW"))
+                continue;
+            if (!nameOf(seq[i]).empty() && i + 1 < from && (isPunct(seq[i + 1], ".") || isPunct(seq[i + 1], "!"))) {
+                qualifier = nameOf(seq[i]);
+                continue;
+            }
             raise(3000, "Syntax error in DELETE statement: only *, table.* or nothing may stand before FROM.", kJetSource);
         }
         size_t n = nextSignificant(seq, from + 1);
         if (n >= seq.size() || nameOf(seq[n]).empty())
             raise(3000, "Syntax error in DELETE statement: the table name is missing.", kJetSource);
         t.table = nameOf(seq[n]);
-        for (size_t i = n + 1; i < seq.size() && !isWord(seq[i], "WHERE"); ++i)
-            if (isWord(seq[i], "JOIN") || isPunct(seq[i], ","))
-                raise(3000, "Syntax error: DELETE over a join is not supported; use a subquery in WHERE.", kJetSource);
+        if (!qualifier.empty() && !equalsNoCase(qualifier, t.table)) {
+            // t.* names the table or its alias.
+            size_t a = nextSignificant(seq, n + 1);
+            if (a < seq.size() && isWord(seq[a], "AS")) a = nextSignificant(seq, a + 1);
+            if (a >= where || !equalsNoCase(nameOf(seq[a]), qualifier))
+                raise(3086, "Could not delete from specified tables.", kJetSource);
+        }
         std::vector<Node> rest(seq.begin() + static_cast<long>(from), seq.end());
         t.sql = "DELETE " + translateSeq(rest, ctx);
         return t;

@@ -601,7 +601,8 @@ ExecResult Session::changeTable(const Translation& t) {
             for (const auto& sql : keep) exec(sql);
             // An auto-number does not hand out numbers of rows deleted before.
             if (!sequence.isEmpty() && !sequence.isNull() && tableExists("sqlite_sequence")) {
-                exec("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?", {sequence, Variant(table)});
+                exec("UPDATE sqlite_sequence SET seq = CASE WHEN seq < ? THEN ? ELSE seq END WHERE name = ?",
+                     {sequence, sequence, Variant(table)});
                 if (scalar("SELECT count(*) FROM sqlite_sequence WHERE name = ?", {Variant(table)}).toLongLong() == 0 &&
                     scalar("SELECT sql LIKE '%AUTOINCREMENT%' FROM sqlite_master WHERE name = ?", {Variant(table)})
                             .toLongLong() != 0)

@@ -310,18 +310,26 @@ TEST_F(SavedTableWorkbookTest, OpenpyxlReadsTheXlsxTableWorkbookAsTheSheetShowsI
     size_t areas = 0;
     for (const auto& rule : model.validations()) areas += rule.areas.size();
     EXPECT_EQ(rules.size(), areas) << out.raw;
-    bool categoryList = false;
+    bool categoryList = false, dateRule = false;
     for (const auto& rule : model.validations()) {
-        if (rule.type != host::xl::ValidateList) continue;
         std::string where = platform::addressA1(rule.areas[0], false, false);
         auto it = std::find_if(rules.begin(), rules.end(), [&](const auto& r) { return r[3] == where; });
         ASSERT_NE(it, rules.end()) << where << "\n" << out.raw;
+        if (rule.type == host::xl::ValidateDate) {
+            // A date bound is the date's serial, not a formula text.
+            double serial;
+            ASSERT_TRUE(parseDateText(rule.formula1, serial));
+            EXPECT_EQ((*it)[2], serial >= 1 && serial < 61 ? std::to_string(static_cast<int>(serial) - 1) : std::to_string(static_cast<int>(serial)));
+            dateRule = true;
+        }
+        if (rule.type != host::xl::ValidateList) continue;
         EXPECT_EQ((*it)[1], "list");
         EXPECT_EQ((*it)[2], rule.formula1.substr(1));
         EXPECT_EQ((*it)[4], escaped(rule.errorTitle));
         if (rule.areas[0].c1 == categoryColumn()) categoryList = true;
     }
     EXPECT_TRUE(categoryList);
+    EXPECT_TRUE(dateRule);
 
     auto names = out.of("name");
     for (const auto& def : wb.names()) {

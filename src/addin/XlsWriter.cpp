@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "platform/sheets/SheetModel.h"
 #include "runtime/DateSerial.h"
@@ -30,7 +31,7 @@ constexpr uint16_t BOF = 0x0809, EOF_ = 0x000A, CODEPAGE = 0x0042, WINDOW1 = 0x0
                    DEFCOLWIDTH = 0x0055, EXTSST = 0x00FF, SUPBOOK = 0x01AE, EXTERNSHEET = 0x0017, NAME = 0x0018,
                    DVAL = 0x01B2, DV = 0x01BE, AUTOFILTERINFO = 0x009D, AUTOFILTER = 0x009E, FILTERMODE = 0x009B,
                    OBJPROTECT = 0x0063, SCENPROTECT = 0x00DD, MSODRAWINGGROUP = 0x00EB, MSODRAWING = 0x00EC,
-                   OBJ = 0x005D, TXO = 0x01B6, NOTE = 0x001C;
+                   OBJ = 0x005D, TXO = 0x01B6, NOTE = 0x001C, ROW = 0x0208;
 }
 
 [[noreturn]] void refuse(const std::string& why) {
@@ -955,6 +956,22 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, int she
     dim.u16(used ? static_cast<uint32_t>(used->c2) : 0);
     dim.u16(0);
     s.record(rec::DIMENSIONS, dim);
+
+    // Rows hidden by hand or by the AutoFilter's criteria; the others keep the default height.
+    std::set<int32_t> hiddenRows = sheet.manualHiddenRows();
+    hiddenRows.insert(sheet.filterHiddenRows().begin(), sheet.filterHiddenRows().end());
+    for (int32_t r : hiddenRows) {
+        if (r > kMaxXlsRows) break;
+        Bytes row;
+        row.u16(xlsRow(r));
+        row.u16(0);
+        row.u16(0);
+        row.u16(255);  // 12.75 points in twips
+        row.u16(0);
+        row.u16(0);
+        row.u32(0x100 | 0x20);  // hidden
+        s.record(rec::ROW, row);
+    }
 
     for (const auto& cell : cells) {
         Bytes b;

@@ -5,8 +5,8 @@
 // font, fill, borders, alignment, locking), the palette, frozen panes,
 // workbook and sheet protection with their password hashes and allowances,
 // workbook names, data validation, the AutoFilter with its criteria and
-// comments are written. Rows are not written (heights, hidden rows), nor
-// the AutoFilter's drop-down buttons as drawing objects.
+// comments and hidden rows are written. Row heights are not, nor the
+// AutoFilter's drop-down buttons as drawing objects.
 #include <cstdint>
 #include <string>
 #include <vector>

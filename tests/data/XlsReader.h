@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ struct XlsSheet {
     int paneRows = 0, paneColumns = 0;
     int filterButtons = -1;  // AUTOFILTERINFO, -1 without one
     bool filterMode = false;
+    std::set<int> hiddenRows;  // 0-based
     int autoFilterRecords = 0;
     int protectionOptions = -1;  // the allowances of a protected sheet
     std::map<std::pair<int, int>, std::string> cells;  // 0-based row, column
@@ -263,6 +265,7 @@ inline XlsBook readXls(const std::string& path) {
             if (r.type == 0x0041) sheet.paneColumns = static_cast<int>(u16(w, r.data)), sheet.paneRows = static_cast<int>(u16(w, r.data + 2));
             if (r.type == 0x009D) sheet.filterButtons = static_cast<int>(u16(w, r.data));
             if (r.type == 0x009B) sheet.filterMode = true;
+            if (r.type == 0x0208 && (u32(w, r.data + 12) & 0x20)) sheet.hiddenRows.insert(row);
             if (r.type == 0x009E) ++sheet.autoFilterRecords;
             if (r.type == 0x0867 && u16(w, r.data + 12) == 2) sheet.protectionOptions = static_cast<int>(u32(w, r.data + 19));
             if (r.type == 0x01B2) sheet.validationCount = static_cast<int>(u32(w, r.data + 14));

@@ -31,9 +31,14 @@ for s in b.sheets():
             if kind == xlrd.XL_CELL_EMPTY: continue
             print("cell|%s|%d|%d|%s|%d|%s" % (s.name, r, c, clean(s.cell_value(r, c)), xf.protection.cell_locked,
                                              clean(b.format_map[xf.format_key].format_str)))
+    for r, info in sorted(s.rowinfo_map.items()):
+        if info.hidden: print("hidden|%s|%d" % (s.name, r))
 for n in b.name_obj_list:
-    a = n.area2d(clipped=False)
-    print("name|%s|%d|%d|%s|%d|%d|%d|%d" % (n.name, n.hidden, n.scope, a[0].name, a[1], a[2], a[3], a[4]))
+    try:
+        a = n.area2d(clipped=False)
+        print("name|%s|%d|%d|%s|%d|%d|%d|%d" % (n.name, n.hidden, n.scope, a[0].name, a[1], a[2], a[3], a[4]))
+    except xlrd.XLRDError:
+        print("value|%s|%s" % (n.name, n.result.value if n.result else ""))
 )PY";
 
 const char* kOpenpyxlScript = R"PY(import sys, openpyxl
@@ -407,6 +412,7 @@ TEST_F(DataTest, XlsValidationListsDateBoundsFilterCriteriaAndNames) {
     EXPECT_EQ(ref[3] | (ref[4] << 8), 3);
 
     EXPECT_TRUE(data.filterMode) << "criteria hide rows";
+    EXPECT_EQ(data.hiddenRows, (std::set<int>{1, 3})) << "k2 and k4 are filtered out";
     EXPECT_EQ(data.filterButtons, 1);
     EXPECT_EQ(data.autoFilterRecords, 1);
     ASSERT_EQ(read.names.size(), 3u);
@@ -430,6 +436,21 @@ TEST_F(DataTest, XlsValidationListsDateBoundsFilterCriteriaAndNames) {
         EXPECT_NE(e.description().find("Odd"), std::string::npos) << e.description();
     }
     EXPECT_FALSE(std::filesystem::exists(dir_ + "/odd.xls"));
+
+    // The same file as an independent reader sees it.
+    PythonOutput out = runPythonReader("xlrd", dir_, kXlrdScript, path);
+    if (!out.skipReason.empty()) GTEST_SKIP() << out.skipReason;
+    ASSERT_EQ(out.status, 0) << out.raw;
+    auto hidden = out.of("hidden");
+    ASSERT_EQ(hidden.size(), 2u) << out.raw;
+    EXPECT_EQ(hidden[0][1], "1");
+    EXPECT_EQ(hidden[1][1], "3");
+    auto names = out.of("name");
+    ASSERT_EQ(names.size(), 2u) << out.raw;
+    EXPECT_EQ(names[0], (std::vector<std::string>{"Kinds", "0", "-1", "Data", "1", "4", "0", "1"}));
+    EXPECT_EQ(names[1], (std::vector<std::string>{"_FilterDatabase", "1", "0", "Data", "0", "4", "0", "1"}));
+    ASSERT_EQ(out.of("value").size(), 1u) << out.raw;
+    EXPECT_EQ(out.of("value")[0][0], "Rate");
 }
 
 }  // namespace dalvera::testing

@@ -454,3 +454,49 @@ TEST_F(DataTest, XlsValidationListsDateBoundsFilterCriteriaAndNames) {
 }
 
 }  // namespace dalvera::testing
+
+namespace dalvera::testing {
+
+// Comments on two sheets: each drawing has its own shape ids, a long text runs
+// over several records, a shown comment stays shown.
+TEST_F(DataTest, XlsCommentsOnTwoSheetsWithLongAndShownTexts) {
+    Session& s = startAddin(11, "11.0");
+    auto book = s.app().Workbooks().Add();
+    auto first = book->Worksheets()->Item(1);
+    first->SetName("One");
+    std::string longText;
+    while (longText.size() < 12000) longText += "Zeeën € " + std::to_string(longText.size()) + "\n";
+    first->Cells(1, 1)->AddComment(longText);
+    first->Cells(3, 2)->AddComment("shown")->SetVisible(true);
+    auto second = book->Worksheets()->Add(nullptr, first);
+    second->SetName("Two");
+    second->Cells(10, 5)->AddComment("on the second sheet");
+    std::string path = dir_ + "/comments.xls";
+    book->SaveAs(path, Variant(static_cast<long>(host::xl::Excel8)));
+
+    XlsBook read = readXls(path);
+    ASSERT_TRUE(read.ok);
+    ASSERT_EQ(read.sheets.size(), 2u);
+    EXPECT_TRUE(read.drawingGroup);
+    for (const auto& sheet : read.sheets) EXPECT_TRUE(sheet.drawingErrors.empty()) << sheet.name << ": " << sheet.drawingErrors.front();
+    const auto& one = read.sheets[0].notes;
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_EQ(one.at({0, 0}).text, longText);
+    EXPECT_FALSE(one.at({0, 0}).shown);
+    EXPECT_EQ(one.at({2, 1}).text, "shown");
+    EXPECT_TRUE(one.at({2, 1}).shown);
+    ASSERT_EQ(read.sheets[1].notes.size(), 1u);
+    EXPECT_EQ(read.sheets[1].notes.at({9, 4}).text, "on the second sheet");
+
+    PythonOutput out = runPythonReader("xlrd", dir_, kXlrdScript, path);
+    if (!out.skipReason.empty()) GTEST_SKIP() << out.skipReason;
+    ASSERT_EQ(out.status, 0) << out.raw;
+    auto notes = out.of("note");
+    ASSERT_EQ(notes.size(), 3u) << out.raw;
+    EXPECT_EQ(notes[0][4], escaped(longText));
+    EXPECT_EQ(notes[1][4], "shown");
+    EXPECT_EQ(notes[2][0], "Two");
+    EXPECT_EQ(notes[2][4], "on the second sheet");
+}
+
+}  // namespace dalvera::testing

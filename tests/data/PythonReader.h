@@ -14,6 +14,20 @@ struct PythonOutput {
     std::vector<std::vector<std::string>> lines;
     std::string raw;
 
+    // Lines that are none of the script's own: the reader's warnings.
+    std::string otherLines(const std::vector<std::string>& kinds) const {
+        std::string out;
+        for (const auto& l : lines) {
+            bool known = l.empty() || (l.size() == 1 && l[0].empty());
+            for (const auto& k : kinds) known = known || (l.size() > 1 && l[0] == k);
+            if (!known) {
+                for (const auto& f : l) out += f + "|";
+                out += "\n";
+            }
+        }
+        return out;
+    }
+
     // The lines of a kind, without the kind.
     std::vector<std::vector<std::string>> of(const std::string& kind) const {
         std::vector<std::vector<std::string>> out;

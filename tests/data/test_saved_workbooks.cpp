@@ -44,11 +44,13 @@ for n in b.name_obj_list:
 const char* kOpenpyxlScript = R"PY(import sys, openpyxl
 b = openpyxl.load_workbook(sys.argv[1])
 def clean(t): return str(t).replace("\r", "\\r").replace("\n", "\\n").replace("|", "/")
-print("book|%d" % (1 if b.security is not None and b.security.lockStructure else 0))
+print("book|%d|%s" % (1 if b.security is not None and b.security.lockStructure else 0,
+                      b.security.workbookPassword if b.security is not None else ""))
 for d in b.defined_names.definedName:
     print("name|%s|%s" % (d.name, d.attr_text))
 for s in b.worksheets:
-    print("sheet|%s|%s|%d|%s|%s" % (s.title, s.sheet_state, 1 if s.protection.sheet else 0, s.freeze_panes, s.auto_filter.ref))
+    print("sheet|%s|%s|%d|%s|%s|%s" % (s.title, s.sheet_state, 1 if s.protection.sheet else 0, s.freeze_panes, s.auto_filter.ref,
+                                      s.protection.password))
     for v in s.data_validations.dataValidation:
         print("dv|%s|%s|%s|%s|%s|%s" % (s.title, v.type, clean(v.formula1), v.sqref, clean(v.errorTitle), clean(v.error)))
     for row in s.iter_rows():
@@ -300,6 +302,10 @@ TEST_F(SavedTableWorkbookTest, OpenpyxlReadsTheXlsxTableWorkbookAsTheSheetShowsI
 
     ASSERT_EQ(out.of("book").size(), 1u) << out.raw;
     EXPECT_EQ(out.of("book")[0][0], "1") << "the structure is protected";
+    // Both formats keep the same short hash of the password.
+    char hash[8];
+    std::snprintf(hash, sizeof hash, "%04X", platform::xlsPasswordHash(clsAux::ProtectionPassword()));
+    EXPECT_EQ(out.of("book")[0][1], hash);
     auto sheets = out.of("sheet");
     ASSERT_EQ(sheets.size(), 2u);
     EXPECT_EQ(sheets[0][0], model.name());
@@ -307,6 +313,7 @@ TEST_F(SavedTableWorkbookTest, OpenpyxlReadsTheXlsxTableWorkbookAsTheSheetShowsI
     EXPECT_EQ(sheets[0][2], "1") << "the table sheet is protected";
     EXPECT_EQ(sheets[0][3], "A" + std::to_string(model.view().splitRow + 1));
     EXPECT_EQ(sheets[0][4], platform::addressA1(model.autoFilter()->range, false, false));
+    EXPECT_EQ(sheets[0][5], hash);
     EXPECT_EQ(sheets[1][1], "veryHidden");
 
     // Validation rules with their lists' names and messages.

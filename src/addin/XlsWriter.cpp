@@ -5,9 +5,12 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "platform/sheets/SheetModel.h"
+#include "runtime/DateSerial.h"
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 
 namespace dalvera::platform {
 
@@ -25,7 +28,10 @@ constexpr uint16_t BOF = 0x0809, EOF_ = 0x000A, CODEPAGE = 0x0042, WINDOW1 = 0x0
                    STYLE = 0x0293, PALETTE = 0x0092, BOUNDSHEET = 0x0085, SST = 0x00FC, CONTINUE = 0x003C,
                    DIMENSIONS = 0x0200, COLINFO = 0x007D, NUMBER = 0x0203, LABELSST = 0x00FD, BOOLERR = 0x0205,
                    BLANK = 0x0201, WINDOW2 = 0x023E, PANE = 0x0041, DATEMODE = 0x0022, INDEX = 0x020B,
-                   DEFCOLWIDTH = 0x0055, EXTSST = 0x00FF;
+                   DEFCOLWIDTH = 0x0055, EXTSST = 0x00FF, SUPBOOK = 0x01AE, EXTERNSHEET = 0x0017, NAME = 0x0018,
+                   DVAL = 0x01B2, DV = 0x01BE, AUTOFILTERINFO = 0x009D, AUTOFILTER = 0x009E, FILTERMODE = 0x009B,
+                   OBJPROTECT = 0x0063, SCENPROTECT = 0x00DD, MSODRAWINGGROUP = 0x00EB, MSODRAWING = 0x00EC,
+                   OBJ = 0x005D, TXO = 0x01B6, NOTE = 0x001C, ROW = 0x0208;
 }
 
 [[noreturn]] void refuse(const std::string& why) {
@@ -348,11 +354,18 @@ void bof(Stream& s, uint16_t kind) {
 
 void eof(Stream& s) { s.record(rec::EOF_, std::vector<uint8_t>{}); }
 
-void protection(Stream& s, bool on, const std::string& password) {
+void protection(Stream& s, bool on, const std::string& password, const host::ProtectOptions* sheet = nullptr) {
     if (!on) return;
     Bytes p;
     p.u16(1);
     s.record(rec::PROTECT, p);
+    if (sheet) {
+        Bytes scenarios, objects;
+        scenarios.u16(sheet->scenarios ? 1 : 0);
+        objects.u16(sheet->drawingObjects ? 1 : 0);
+        s.record(rec::SCENPROTECT, scenarios);
+        s.record(rec::OBJPROTECT, objects);
+    }
     if (!password.empty()) {
         Bytes h;
         h.u16(xlsPasswordHash(password));
@@ -366,6 +379,525 @@ uint8_t sheetState(int visibility) {
     return 0;
 }
 
+// Rows and columns past the format's grid are cut off at its edge (whole columns, whole rows).
+uint32_t xlsRow(int32_t r) { return static_cast<uint32_t>(std::min(r, kMaxXlsRows) - 1); }
+uint32_t xlsCol(int32_t c) { return static_cast<uint32_t>(std::min(c, kMaxXlsCols) - 1); }
+
+// The format counts 29 February 1900 as a day: serials before March 1900 are one higher there.
+double sheetSerial(double ole) { return ole >= 1 && ole < 61 ? ole - 1 : ole; }
+
+// A text with a 16-bit length, as validation titles and messages use it; the format
+// keeps an empty one as a single NUL.
+void longString(Bytes& b, std::u16string s, size_t limit) {
+    if (s.size() > limit) s.resize(limit);
+    if (s.empty()) s.push_back(u'\0');
+    unicodeString(b, s, false);
+}
+
+// Formulas of names and validation bounds as the format's tokens: numbers, dates and
+// times, workbook names and A1 references, optionally with a sheet.
+class Formulas {
+public:
+    Formulas(const WorkbookModel& model, std::vector<std::string> names) : model_(model), names_(std::move(names)) {}
+
+    // Tokens for a formula text; sheet is the 0-based sheet the formula lives on, or -1 for a name.
+    // A list rule's literal items become one text of NUL-separated items (stringList set).
+    bool tokens(const std::string& formula, int sheet, bool listRule, std::vector<uint8_t>& out, bool* stringList = nullptr) const {
+        Bytes b;
+        std::string f = trimBlanks(formula);
+        double number;
+        if (f.empty()) return false;
+        if (f[0] != '=') {
+            if (listRule) {
+                std::u16string items;
+                for (const auto& part : split(f, ',')) {
+                    if (!items.empty()) items.push_back(u'\0');
+                    items += utf16(trimBlanks(part));
+                }
+                if (items.size() > 255) return false;
+                b.u8(0x17);  // tStr
+                unicodeString(b, items, true);
+                if (stringList) *stringList = true;
+                out = b.data();
+                return true;
+            }
+            if (parseRuleNumber(f, number)) {
+                numberToken(b, number);
+            } else if (parseDateText(f, number)) {
+                numberToken(b, sheetSerial(number));
+            } else {
+                return false;
+            }
+            out = b.data();
+            return true;
+        }
+        f = trimBlanks(f.substr(1));
+        if (parseRuleNumber(f, number)) {
+            numberToken(b, number);
+            out = b.data();
+            return true;
+        }
+        for (size_t i = 0; i < names_.size(); ++i) {
+            if (lowerAscii(names_[i]) != lowerAscii(f)) continue;
+            b.u8(0x23);  // tName, reference class
+            b.u16(static_cast<uint32_t>(i + 1));
+            b.u16(0);
+            out = b.data();
+            return true;
+        }
+        int target = sheet;
+        std::string cells = f;
+        auto bang = f.rfind('!');
+        if (bang != std::string::npos) {
+            std::string sheetName = f.substr(0, bang);
+            if (sheetName.size() >= 2 && sheetName.front() == '\'' && sheetName.back() == '\'') {
+                std::string unquoted;
+                for (size_t i = 1; i + 1 < sheetName.size(); ++i) {
+                    unquoted += sheetName[i];
+                    if (sheetName[i] == '\'' && sheetName[i + 1] == '\'') ++i;
+                }
+                sheetName = unquoted;
+            }
+            target = -1;
+            for (size_t i = 0; i < model_.sheets().size(); ++i)
+                if (lowerAscii(model_.sheets()[i]->name()) == lowerAscii(sheetName)) target = static_cast<int>(i);
+            if (target < 0) return false;
+            cells = f.substr(bang + 1);
+        }
+        Rect r;
+        if (target < 0 || !parseA1(cells, r)) return false;
+        area(b, target, r, sheet < 0 || target != sheet);
+        out = b.data();
+        return true;
+    }
+
+    // A rectangle of a sheet: tArea3d through the sheet's EXTERNSHEET entry, or tArea on its own sheet.
+    static void area(Bytes& b, int sheet, const Rect& r, bool threeD) {
+        b.u8(threeD ? 0x3B : 0x25);
+        if (threeD) b.u16(static_cast<uint32_t>(sheet));
+        b.u16(xlsRow(r.r1));
+        b.u16(xlsRow(r.r2));
+        b.u16(xlsCol(r.c1));
+        b.u16(xlsCol(r.c2));
+    }
+
+private:
+    static void numberToken(Bytes& b, double number) {
+        if (number >= 0 && number <= 65535 && number == std::floor(number)) {
+            b.u8(0x1E);  // tInt
+            b.u16(static_cast<uint32_t>(number));
+        } else {
+            b.u8(0x1F);  // tNum
+            b.f64(number);
+        }
+    }
+
+    const WorkbookModel& model_;
+    std::vector<std::string> names_;
+};
+
+// The names of the workbook as NAME records: the model's names, then each
+// AutoFilter's hidden _FilterDatabase name on its sheet. Their order fixes
+// the index a tName token uses.
+std::vector<std::string> nameOrder(const WorkbookModel& model) {
+    std::vector<std::string> out;
+    for (const NameDef& n : model.names())
+        if (!n.refError) out.push_back(n.name);
+    return out;
+}
+
+bool needsNames(const WorkbookModel& model) {
+    if (!nameOrder(model).empty()) return true;
+    for (const auto& sheet : model.sheets())
+        if (sheet->autoFilter() || !sheet->validations().empty()) return true;
+    return false;
+}
+
+void writeNames(Stream& s, const WorkbookModel& model, const Formulas& formulas) {
+    // The workbook's own sheets as the one supporting book; one EXTERNSHEET entry per sheet.
+    Bytes sup;
+    sup.u16(static_cast<uint32_t>(model.sheets().size()));
+    sup.u16(0x0401);
+    s.record(rec::SUPBOOK, sup);
+    Bytes ext;
+    ext.u16(static_cast<uint32_t>(model.sheets().size()));
+    for (size_t i = 0; i < model.sheets().size(); ++i) {
+        ext.u16(0);
+        ext.u16(static_cast<uint32_t>(i));
+        ext.u16(static_cast<uint32_t>(i));
+    }
+    s.record(rec::EXTERNSHEET, ext);
+    auto name = [&](uint16_t flags, const std::u16string& text, bool builtin, uint32_t sheet, const std::vector<uint8_t>& tokens) {
+        Bytes b;
+        b.u16(flags);
+        b.u8(0);
+        b.u8(builtin ? 1 : static_cast<uint32_t>(text.size()));
+        b.u16(static_cast<uint32_t>(tokens.size()));
+        b.u16(0);
+        b.u16(sheet);
+        b.u32(0);
+        if (builtin) {
+            b.u8(0);
+            b.u8(static_cast<uint32_t>(text[0]));
+        } else {
+            b.u8(1);
+            for (char16_t c : text) b.u16(c);
+        }
+        b.raw(tokens);
+        s.record(rec::NAME, b);
+    };
+    for (const NameDef& n : model.names()) {
+        if (n.refError) continue;
+        std::vector<uint8_t> tokens;
+        const SheetModel* target = model.sheetById(n.sheetId);
+        if (target) {
+            Bytes b;
+            int index = 0;
+            for (size_t i = 0; i < model.sheets().size(); ++i)
+                if (model.sheets()[i].get() == target) index = static_cast<int>(i);
+            Formulas::area(b, index, n.area, true);
+            tokens = b.data();
+        } else if (!formulas.tokens(n.formula, -1, false, tokens)) {
+            refuse("the name '" + n.name + "' refers to '" + n.formula + "', which this format's writer cannot express");
+        }
+        std::u16string text = utf16(n.name);
+        if (text.size() > 255) refuse("the name '" + n.name + "' is longer than 255 characters");
+        name(n.visible ? 0 : 0x0001, text, false, 0, tokens);
+    }
+    for (size_t i = 0; i < model.sheets().size(); ++i) {
+        const auto& af = model.sheets()[i]->autoFilter();
+        if (!af) continue;
+        Bytes b;
+        Formulas::area(b, static_cast<int>(i), af->range, true);
+        name(0x0021, std::u16string(1, u'\x0D'), true, static_cast<uint32_t>(i + 1), b.data());
+    }
+}
+
+// The AutoFilter: the number of its buttons, FILTERMODE while criteria hide rows,
+// and the criteria of each filtered column as comparisons with a number or a text.
+void writeAutoFilter(Stream& s, const SheetModel& sheet) {
+    const auto& af = sheet.autoFilter();
+    if (!af) return;
+    bool any = std::any_of(af->columns.begin(), af->columns.end(), [](const FilterCriteria& c) { return c.on; });
+    if (any) s.record(rec::FILTERMODE, std::vector<uint8_t>{});
+    Bytes info;
+    info.u16(static_cast<uint32_t>(std::min(af->range.c2, kMaxXlsCols) - af->range.c1 + 1));
+    s.record(rec::AUTOFILTERINFO, info);
+    for (size_t k = 0; k < af->columns.size() && af->range.c1 + static_cast<int32_t>(k) <= kMaxXlsCols; ++k) {
+        const FilterCriteria& c = af->columns[k];
+        if (!c.on) continue;
+        // Operators other than And and Or (top ten, colours, value lists) have no simple form here.
+        if (c.op != host::xl::And && c.op != host::xl::Or) continue;
+        struct Doper {
+            Bytes bytes;
+            std::u16string text;
+            bool simple = false;
+        };
+        auto doper = [](const Variant& v) {
+            Doper d;
+            if (v.isMissing() || v.isEmpty()) {
+                for (int i = 0; i < 10; ++i) d.bytes.u8(0);
+                return d;
+            }
+            std::string t = v.text();
+            uint8_t sign = 2;
+            static const std::pair<const char*, uint8_t> ops[] = {{"<>", 5}, {">=", 6}, {"<=", 3}, {"=", 2}, {">", 4}, {"<", 1}};
+            for (const auto& [text, code] : ops) {
+                if (t.rfind(text, 0) == 0) {
+                    t = t.substr(std::strlen(text));
+                    sign = code;
+                    break;
+                }
+            }
+            double number = v.isNumber() ? v.toDouble() : 0;
+            if (t.empty()) {
+                d.bytes.u8(sign == 5 ? 0x0E : 0x0C);  // all non-blanks, all blanks
+                d.bytes.u8(0);
+                for (int i = 0; i < 8; ++i) d.bytes.u8(0);
+            } else if ((v.isNumber() && t == v.text()) || parseRuleNumber(t, number)) {
+                d.bytes.u8(4);
+                d.bytes.u8(sign);
+                d.bytes.f64(number);
+                d.simple = sign == 2;
+            } else {
+                d.text = utf16(t);
+                if (d.text.size() > 255) d.text.resize(255);
+                d.bytes.u8(6);
+                d.bytes.u8(sign);
+                d.bytes.u32(0);
+                d.bytes.u8(static_cast<uint32_t>(d.text.size()));
+                d.bytes.u8(1);
+                d.bytes.u16(0);
+                d.simple = sign == 2;
+            }
+            return d;
+        };
+        Doper first = doper(c.criteria1), second = doper(c.criteria2);
+        Bytes b;
+        b.u16(static_cast<uint32_t>(k));
+        b.u16((c.op == host::xl::Or ? 1u : 0u) | (first.simple ? 0x4u : 0u) | (second.simple ? 0x8u : 0u));
+        b.raw(first.bytes.data());
+        b.raw(second.bytes.data());
+        for (const Doper* d : {&first, &second}) {
+            if (d->text.empty()) continue;
+            b.u8(1);
+            for (char16_t ch : d->text) b.u16(ch);
+        }
+        s.record(rec::AUTOFILTER, b);
+    }
+}
+
+// Data validation: DVAL, then one DV per rule with its messages, bounds and cells.
+void writeValidations(Stream& s, const SheetModel& sheet, int sheetIndex, const Formulas& formulas) {
+    std::vector<const ValidationRule*> rules;
+    for (const ValidationRule& v : sheet.validations())
+        if (std::any_of(v.areas.begin(), v.areas.end(), [](const Rect& a) { return a.r1 <= kMaxXlsRows && a.c1 <= kMaxXlsCols; }))
+            rules.push_back(&v);
+    if (rules.empty()) return;
+    Bytes dval;
+    dval.u16(0);
+    dval.u32(0);
+    dval.u32(0);
+    dval.u32(0xFFFFFFFF);  // no drop-down object
+    dval.u32(static_cast<uint32_t>(rules.size()));
+    s.record(rec::DVAL, dval);
+    for (const ValidationRule* v : rules) {
+        bool list = v->type == host::xl::ValidateList;
+        bool stringList = false;
+        std::vector<uint8_t> f1, f2;
+        if (!v->formula1.empty() && !formulas.tokens(v->formula1, sheetIndex, list, f1, &stringList))
+            refuse("the validation formula '" + v->formula1 + "' on sheet '" + sheet.name() + "' cannot be written");
+        bool twoBounds = !list && (v->op == host::xl::Between || v->op == host::xl::NotBetween);
+        if (twoBounds && !v->formula2.empty() && !formulas.tokens(v->formula2, sheetIndex, false, f2))
+            refuse("the validation formula '" + v->formula2 + "' on sheet '" + sheet.name() + "' cannot be written");
+        bool hasOperator = v->type >= host::xl::ValidateWholeNumber && v->type != host::xl::ValidateList &&
+                           v->type != host::xl::ValidateCustom;
+        uint32_t flags = static_cast<uint32_t>(v->type & 0xF) |
+                         (static_cast<uint32_t>(std::clamp(v->alertStyle, 1, 3) - 1) << 4) |
+                         (stringList ? 0x80u : 0u) | (v->ignoreBlank ? 0x100u : 0u) |
+                         (list && !v->inCellDropdown ? 0x200u : 0u) | (v->showInput ? 0x40000u : 0u) |
+                         (v->showError ? 0x80000u : 0u) |
+                         (hasOperator ? static_cast<uint32_t>(std::clamp(v->op, 1, 8) - 1) << 20 : 0u);
+        Bytes b;
+        b.u32(flags);
+        // The format's limits on these texts.
+        longString(b, utf16(v->inputTitle), 32);
+        longString(b, utf16(v->errorTitle), 32);
+        longString(b, utf16(v->inputMessage), 255);
+        longString(b, utf16(v->errorMessage), 225);
+        for (const auto* f : {&f1, &f2}) {
+            b.u16(static_cast<uint32_t>(f->size()));
+            b.u16(0);
+            b.raw(*f);
+        }
+        std::vector<Rect> areas;
+        for (const Rect& a : v->areas)
+            if (a.r1 <= kMaxXlsRows && a.c1 <= kMaxXlsCols) areas.push_back(a);
+        b.u16(static_cast<uint32_t>(areas.size()));
+        for (const Rect& a : areas) {
+            b.u16(xlsRow(a.r1));
+            b.u16(xlsRow(a.r2));
+            b.u16(xlsCol(a.c1));
+            b.u16(xlsCol(a.c2));
+        }
+        s.record(rec::DV, b);
+    }
+}
+
+// What a protected sheet still allows, in the shared-feature header the later hosts read.
+void sheetProtectionOptions(Stream& s, const SheetModel& sheet) {
+    const host::ProtectOptions& o = sheet.protection().options;
+    uint32_t allowed = (o.drawingObjects ? 0u : 0x1u) | (o.scenarios ? 0u : 0x2u) | (o.allowFormattingCells ? 0x4u : 0u) |
+                       (o.allowFormattingColumns ? 0x8u : 0u) | (o.allowFormattingRows ? 0x10u : 0u) |
+                       (o.allowInsertingColumns ? 0x20u : 0u) | (o.allowInsertingRows ? 0x40u : 0u) |
+                       (o.allowInsertingHyperlinks ? 0x80u : 0u) | (o.allowDeletingColumns ? 0x100u : 0u) |
+                       (o.allowDeletingRows ? 0x200u : 0u) |
+                       (sheet.enableSelection() == host::xl::NoRestrictions ? 0x400u : 0u) |
+                       (o.allowSorting ? 0x800u : 0u) | (o.allowFiltering ? 0x1000u : 0u) |
+                       (o.allowUsingPivotTables ? 0x2000u : 0u) |
+                       (sheet.enableSelection() != host::xl::NoSelection ? 0x4000u : 0u);
+    Bytes b;
+    b.u16(0x0867);  // the future-record header repeats the type
+    b.u16(0);
+    for (int i = 0; i < 8; ++i) b.u8(0);
+    b.u16(2);  // sheet protection
+    b.u8(1);
+    b.u32(0xFFFFFFFF);
+    b.u32(allowed);
+    s.record(0x0867, b);
+}
+
+// Comments: each is a text-box shape in the sheet's drawing, an OBJ of the note kind,
+// its text in a TXO and a NOTE naming the cell and the author. Shape ids come in
+// clusters of 1024 per drawing, the drawing group in the globals counts them.
+struct Drawing {
+    uint32_t id = 0;  // 0: the sheet has no comments
+    uint32_t shapes = 0;  // the group shape and one per comment
+    uint32_t firstShape() const { return id * 1024; }
+};
+
+void artHeader(Bytes& b, uint32_t version, uint32_t instance, uint32_t type, uint32_t length) {
+    b.u16(version | (instance << 4));
+    b.u16(type);
+    b.u32(length);
+}
+
+void writeDrawingGroup(Stream& s, const std::vector<Drawing>& drawings) {
+    uint32_t used = 0, saved = 0, maxShape = 0;
+    for (const Drawing& d : drawings) {
+        if (!d.id) continue;
+        ++used;
+        saved += d.shapes;
+        maxShape = std::max(maxShape, d.firstShape() + d.shapes);
+    }
+    if (!used) return;
+    Bytes dgg;
+    artHeader(dgg, 0, 0, 0xF006, 16 + 8 * used);
+    dgg.u32(maxShape);
+    dgg.u32(used + 1);
+    dgg.u32(saved);
+    dgg.u32(used);
+    for (const Drawing& d : drawings) {
+        if (!d.id) continue;
+        dgg.u32(d.id);
+        dgg.u32(d.shapes + 1);
+    }
+    Bytes b;
+    artHeader(b, 0xF, 0, 0xF000, static_cast<uint32_t>(dgg.size()));
+    b.raw(dgg.data());
+    s.record(rec::MSODRAWINGGROUP, b);
+}
+
+// A record followed by CONTINUE records, for texts longer than one record holds.
+void textContinues(Stream& s, const std::u16string& text) {
+    for (size_t at = 0; at < text.size();) {
+        size_t n = std::min(text.size() - at, (kMaxRecordData - 1) / 2);
+        Bytes b;
+        b.u8(1);
+        for (size_t i = 0; i < n; ++i) b.u16(text[at + i]);
+        s.record(rec::CONTINUE, b);
+        at += n;
+    }
+}
+
+void writeComments(Stream& s, const SheetModel& sheet, const Drawing& drawing) {
+    if (!drawing.id) return;
+    const auto& comments = sheet.comments();
+    constexpr uint32_t anchorSize = 8 + 18, dataSize = 8, textboxSize = 8;
+    constexpr uint32_t propertyCount = 4;
+    constexpr uint32_t fspSize = 8 + 8, optSize = 8 + 6 * propertyCount;
+    constexpr uint32_t shapeSize = 8 + fspSize + optSize + anchorSize + dataSize + textboxSize;
+    constexpr uint32_t groupSize = 8 + (8 + 16) + fspSize;
+    const uint32_t spgrSize = groupSize + shapeSize * static_cast<uint32_t>(comments.size());
+    const uint32_t dgSize = (8 + 8) + 8 + spgrSize;
+    uint32_t spid = drawing.firstShape();
+    uint16_t objectId = 0;
+    std::vector<std::pair<const std::pair<int32_t, int32_t>*, uint16_t>> notes;
+    bool first = true;
+    for (const auto& entry : comments) {
+        const auto& [pos, c] = entry;
+        Bytes d;
+        if (first) {
+            artHeader(d, 0xF, 0, 0xF002, dgSize);
+            artHeader(d, 0, drawing.id, 0xF008, 8);
+            d.u32(drawing.shapes);
+            d.u32(drawing.firstShape() + drawing.shapes - 1);
+            artHeader(d, 0xF, 0, 0xF003, spgrSize);
+            artHeader(d, 0xF, 0, 0xF004, groupSize - 8);
+            artHeader(d, 1, 0, 0xF009, 16);
+            for (int i = 0; i < 16; ++i) d.u8(0);
+            artHeader(d, 2, 0, 0xF00A, 8);
+            d.u32(spid++);
+            d.u32(0x5);  // group, patriarch
+            first = false;
+        }
+        artHeader(d, 0xF, 0, 0xF004, shapeSize - 8);
+        artHeader(d, 2, 202, 0xF00A, 8);  // a text box
+        d.u32(spid++);
+        d.u32(0xA00);  // has an anchor and a shape type
+        artHeader(d, 3, propertyCount, 0xF00B, 6 * propertyCount);
+        auto property = [&](uint32_t id, uint32_t value) {
+            d.u16(id);
+            d.u32(value);
+        };
+        property(0x0181, static_cast<uint32_t>(c.fillColor) & 0xFFFFFF);  // fill colour
+        property(0x01C0, static_cast<uint32_t>(c.lineColor) & 0xFFFFFF);  // line colour
+        property(0x023F, c.shadow ? 0x00030003 : 0x00030000);
+        property(0x03BF, c.visible ? 0x00020000 : 0x00020002);  // hidden until pointed at
+        // The box sits right of its cell, sized from points to columns of 48 and rows of 15.
+        uint32_t col = std::min<uint32_t>(xlsCol(pos.second) + 1, kMaxXlsCols - 1);
+        uint32_t row = pos.first > 1 ? xlsRow(pos.first) - 1 : 0;
+        uint32_t cols = static_cast<uint32_t>(std::max(1.0, std::ceil(c.width / 48))),
+                 rows = static_cast<uint32_t>(std::max(1.0, std::ceil(c.height / 15)));
+        artHeader(d, 0, 0, 0xF010, 18);
+        d.u16(3);
+        d.u16(col);
+        d.u16(15);
+        d.u16(row);
+        d.u16(10);
+        d.u16(std::min<uint32_t>(col + cols, kMaxXlsCols - 1));
+        d.u16(15);
+        d.u16(std::min<uint32_t>(row + rows, kMaxXlsRows - 1));
+        d.u16(4);
+        artHeader(d, 0, 0, 0xF011, 0);
+        s.record(rec::MSODRAWING, d);
+
+        Bytes obj;
+        obj.u16(0x15);
+        obj.u16(18);
+        obj.u16(0x19);  // a note
+        obj.u16(++objectId);
+        obj.u16(0x4011);  // locked, printable, automatic line
+        for (int i = 0; i < 12; ++i) obj.u8(0);
+        obj.u16(0x0D);
+        obj.u16(22);
+        for (int i = 0; i < 22; ++i) obj.u8(0);
+        obj.u32(0);  // end
+        s.record(rec::OBJ, obj);
+
+        Bytes box;
+        artHeader(box, 0, 0, 0xF00D, 0);
+        s.record(rec::MSODRAWING, box);
+
+        std::u16string text = utf16(c.text);
+        if (text.size() > 32767) text.resize(32767);
+        Bytes txo;
+        txo.u16(0x0212);  // left, top, locked text
+        txo.u16(0);
+        for (int i = 0; i < 6; ++i) txo.u8(0);
+        txo.u16(static_cast<uint32_t>(text.size()));
+        txo.u16(text.empty() ? 0 : 16);
+        txo.u16(0);
+        txo.u16(0);
+        s.record(rec::TXO, txo);
+        if (!text.empty()) {
+            textContinues(s, text);
+            Bytes runs;
+            runs.u16(0);
+            runs.u16(0);
+            runs.u32(0);
+            runs.u16(static_cast<uint32_t>(text.size()));
+            runs.u16(0);
+            runs.u32(0);
+            s.record(rec::CONTINUE, runs);
+        }
+        notes.emplace_back(&pos, objectId);
+    }
+    for (const auto& [pos, id] : notes) {
+        const CommentData& c = comments.at(*pos);
+        Bytes n;
+        n.u16(xlsRow(pos->first));
+        n.u16(xlsCol(pos->second));
+        n.u16(c.visible ? 0x2 : 0);
+        n.u16(id);
+        std::u16string author = utf16(c.author);
+        if (author.size() > 255) author.resize(255);
+        unicodeString(n, author, false);
+        n.u8(0);
+        s.record(rec::NOTE, n);
+    }
+}
+
 struct CellRecord {
     int32_t row, col;
     CellValue value;
@@ -374,8 +906,9 @@ struct CellRecord {
 
 // Writes one sheet's substream; returns where in it the INDEX record's pointer
 // to DEFCOLWIDTH lies and where DEFCOLWIDTH starts, both relative to the substream.
-std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool active, StyleWriter& styles,
-                                     StringTable& strings, const std::vector<CellRecord>& cells) {
+std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, int sheetIndex, bool active, StyleWriter& styles,
+                                     StringTable& strings, const std::vector<CellRecord>& cells,
+                                     const Formulas& formulas, const Drawing& drawing) {
     bof(s, 0x0010);
     auto used = sheet.usedRect();
     Bytes index;
@@ -385,7 +918,7 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool ac
     size_t pointer = s.position() + 4 + index.size();
     index.u32(0);
     s.record(rec::INDEX, index);
-    protection(s, sheet.protection().on, sheet.protection().password);
+    protection(s, sheet.protection().on, sheet.protection().password, &sheet.protection().options);
     size_t defColWidth = s.position();
     Bytes def;
     def.u16(8);
@@ -415,6 +948,7 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool ac
         s.record(rec::COLINFO, b);
         if (beyond) break;
     }
+    writeAutoFilter(s, sheet);
     Bytes dim;
     dim.u32(used ? static_cast<uint32_t>(used->r1 - 1) : 0);
     dim.u32(used ? static_cast<uint32_t>(used->r2) : 0);
@@ -422,6 +956,22 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool ac
     dim.u16(used ? static_cast<uint32_t>(used->c2) : 0);
     dim.u16(0);
     s.record(rec::DIMENSIONS, dim);
+
+    // Rows hidden by hand or by the AutoFilter's criteria; the others keep the default height.
+    std::set<int32_t> hiddenRows = sheet.manualHiddenRows();
+    hiddenRows.insert(sheet.filterHiddenRows().begin(), sheet.filterHiddenRows().end());
+    for (int32_t r : hiddenRows) {
+        if (r > kMaxXlsRows) break;
+        Bytes row;
+        row.u16(xlsRow(r));
+        row.u16(0);
+        row.u16(0);
+        row.u16(255);  // 12.75 points in twips
+        row.u16(0);
+        row.u16(0);
+        row.u32(0x100 | 0x20);  // hidden
+        s.record(rec::ROW, row);
+    }
 
     for (const auto& cell : cells) {
         Bytes b;
@@ -431,8 +981,11 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool ac
         b.u16(styles.xf(cell.style, v.kind == CellKind::Date));
         switch (v.kind) {
         case CellKind::Number:
-        case CellKind::Date:
             b.f64(v.number());
+            s.record(rec::NUMBER, b);
+            break;
+        case CellKind::Date:
+            b.f64(sheetSerial(v.number()));
             s.record(rec::NUMBER, b);
             break;
         case CellKind::Currency:
@@ -457,6 +1010,7 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool ac
         }
     }
 
+    writeComments(s, sheet, drawing);
     const SheetView& view = sheet.view();
     bool frozen = view.frozen && (view.splitRow > 0 || view.splitColumn > 0);
     Bytes w;
@@ -483,6 +1037,8 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, bool ac
         p.u16(view.splitRow > 0 && view.splitColumn > 0 ? 0 : view.splitRow > 0 ? 2 : 1);
         s.record(rec::PANE, p);
     }
+    writeValidations(s, sheet, sheetIndex, formulas);
+    if (sheet.protection().on) sheetProtectionOptions(s, sheet);
     eof(s);
     return {pointer, defColWidth};
 }
@@ -556,12 +1112,24 @@ std::vector<uint8_t> buildXlsWorkbookStream(const WorkbookModel& model) {
         unicodeString(b, utf16(sheet->name()), true);
         s.record(rec::BOUNDSHEET, b);
     }
+    Formulas formulas(model, nameOrder(model));
+    if (needsNames(model)) writeNames(s, model, formulas);
+    std::vector<Drawing> drawings(model.sheets().size());
+    uint32_t nextDrawing = 1;
+    for (size_t i = 0; i < model.sheets().size(); ++i) {
+        size_t n = model.sheets()[i]->comments().size();
+        if (n == 0) continue;
+        if (n > 1022) refuse("sheet '" + model.sheets()[i]->name() + "' has more than 1022 comments");
+        drawings[i] = {nextDrawing++, static_cast<uint32_t>(n + 1)};
+    }
+    writeDrawingGroup(s, drawings);
     // Sheet records ask the string table for indexes: build them before writing the table.
     std::vector<Stream> bodies(model.sheets().size());
     std::vector<std::pair<size_t, size_t>> pointers;
     for (size_t i = 0; i < model.sheets().size(); ++i)
-        pointers.push_back(writeSheet(bodies[i], *model.sheets()[i], static_cast<int>(i) == model.activeSheetIndex(),
-                                      styles, sheetStrings, cells[i]));
+        pointers.push_back(writeSheet(bodies[i], *model.sheets()[i], static_cast<int>(i),
+                                      static_cast<int>(i) == model.activeSheetIndex(), styles, sheetStrings, cells[i],
+                                      formulas, drawings[i]));
     sheetStrings.write(s);
     eof(s);
     std::vector<uint8_t> out = std::move(s.data());

@@ -2,9 +2,11 @@
 // Saving in the binary workbook format of the older hosts (".xls"): the
 // workbook stream of records inside a compound file. Values, sheet names and
 // visibility, column widths and hidden columns, cell styles (number format,
-// font, fill, borders, alignment, locking), the palette, frozen panes and
-// protection are written; validation, comments, names and AutoFilter are
-// not part of what this writer keeps.
+// font, fill, borders, alignment, locking), the palette, frozen panes,
+// workbook and sheet protection with their password hashes and allowances,
+// workbook names, data validation, the AutoFilter with its criteria and
+// comments and hidden rows are written. Row heights are not, nor the
+// AutoFilter's drop-down buttons as drawing objects.
 #include <cstdint>
 #include <string>
 #include <vector>

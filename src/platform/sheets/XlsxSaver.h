@@ -4,13 +4,28 @@
 // Header-only, so the object model does not link the writer; whoever includes
 // this links dalvera_xlsx.
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "platform/sheets/Embedded.h"
 #include "platform/sheets/xlsx/XlsxWriter.h"
+#include "runtime/DateSerial.h"
 #include "runtime/Text.h"
 
 namespace dalvera::platform {
+
+// A date or time bound typed as text ("1/1/1900", "00:00") is a serial in the file;
+// written as text it would be read as a formula (1/1/1900 a division).
+inline std::string serialBound(int type, const std::string& formula) {
+    if ((type != host::xl::ValidateDate && type != host::xl::ValidateTime) || formula.empty() || formula[0] == '=')
+        return formula;
+    double serial;
+    if (parseRuleNumber(formula, serial) || !parseDateText(formula, serial)) return formula;
+    if (serial >= 1 && serial < 61) serial -= 1;  // the file's calendar counts 29 February 1900
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", serial);
+    return text;
+}
 
 inline xlsx::WorkbookDescription describeForXlsx(const WorkbookModel& book) {
     xlsx::WorkbookDescription d;
@@ -69,8 +84,8 @@ inline xlsx::WorkbookDescription describeForXlsx(const WorkbookModel& book) {
             for (const Rect& a : v.areas) x.ranges.push_back({a.r1, a.c1, a.r2, a.c2});
             x.type = static_cast<xlsx::ValidationType>(v.type);
             x.op = static_cast<xlsx::ValidationOperator>(v.op);
-            x.formula1 = v.formula1;
-            x.formula2 = v.formula2;
+            x.formula1 = serialBound(v.type, v.formula1);
+            x.formula2 = serialBound(v.type, v.formula2);
             x.alertStyle = static_cast<xlsx::AlertStyle>(v.alertStyle);
             x.ignoreBlank = v.ignoreBlank;
             x.inCellDropdown = v.inCellDropdown;

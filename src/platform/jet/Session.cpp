@@ -496,15 +496,16 @@ void Session::fail(int rc, const std::string& table, int verb) const {
         auto f = split(msg.substr(std::strlen(StoreErrorTag)), StoreErrorSeparator);
         if (f.size() >= 5) {
             static const char* const kinds[] = {"", "Yes/No", "Byte", "Integer", "Long", "Number", "Currency",
-                                                "Single", "Double", "Date/Time", "Replication ID"};
+                                                "Single", "Double", "Date/Time", "Replication ID", "Decimal"};
             int k = std::atoi(f[3].c_str());
-            std::string kind = k >= 0 && k < 11 ? kinds[k] : "";
+            std::string kind = k >= 0 && k < 12 ? kinds[k] : "";
             static const char* const ranges[] = {"", "", "0 to 255", "-32768 to 32767",
                                                  "-2147483648 to 2147483647",
                                                  "-9223372036854775808 to 9223372036854775807",
                                                  "-922337203685477.5808 to 922337203685477.5807",
-                                                 "about -3.4E+38 to 3.4E+38", "finite values", "years 100 to 9999", ""};
-            std::string range = k >= 0 && k < 11 ? ranges[k] : "";
+                                                 "about -3.4E+38 to 3.4E+38", "finite values", "years 100 to 9999", "",
+                                                 "finite values"};
+            std::string range = k >= 0 && k < 12 ? ranges[k] : "";
             std::string where = "the field '" + f[2] + "' of table '" + f[1] + "'";
             if (f[0] == "3349")
                 raise(3349,
@@ -630,6 +631,17 @@ void Session::fail(int rc, const std::string& table, int verb) const {
               Source);
     if (msg.rfind("wrong number of arguments to function ", 0) == 0)
         raise(3075, "Wrong number of arguments used with function in query expression '" + msg.substr(38) + "'.",
+              Source);
+    if (msg.rfind("misuse of aggregate", 0) == 0)
+        raise(3096, "Cannot have aggregate function in WHERE clause (" + msg.substr(msg.find(':') + 1) + ").", Source);
+    if (msg.find("do not have the same number of result columns") != std::string::npos)
+        raise(3307,
+              "The number of columns in the two selected tables or queries of a union query do not match.", Source);
+    if (msg.rfind("sub-select returns ", 0) == 0)
+        raise(3306,
+              "You have written a subquery that can return more than one field without using the EXISTS reserved "
+              "word in the main query's FROM clause. Revise the SELECT statement of the subquery to request only "
+              "one field.",
               Source);
     // The errors of the dialect's functions and operators, by the numbers they have.
     if (msg == "Division by zero") raise(11, "Division by zero.", Source);

@@ -103,6 +103,12 @@ StoreKind storeKindOf(std::string_view declared) {
     case dt::Double: return StoreKind::Double;
     case dt::Date: return StoreKind::Date;
     case dt::GUID: return StoreKind::Guid;
+    case dt::Decimal: {
+        // Only a declared decimal: other tools' unknown types are kept as they are.
+        std::string d = upperAscii(trimBlanks(declared));
+        d = trimBlanks(d.substr(0, d.find('(')));
+        return d == "DECIMAL" || d == "NUMERIC" || d == "DEC" ? StoreKind::Decimal : StoreKind::Any;
+    }
     default: return StoreKind::Any;
     }
 }

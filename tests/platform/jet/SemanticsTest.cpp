@@ -194,13 +194,17 @@ TEST_F(SemanticsTest, TextsWrittenToTypedColumnsAreConvertedOrRefused) {
                    Case{"UPDATE Customers SET Code = 'not a guid' WHERE CustomerID = 3", "'Code'"},
                    Case{"UPDATE Customers SET Code = 42 WHERE CustomerID = 3", "'Code'"},
                    Case{"UPDATE Customers SET Ratio = 'two' WHERE CustomerID = 3", "'Ratio'"},
+                   Case{"UPDATE Customers SET Amount = '12,5 EUR' WHERE CustomerID = 3", "'Amount'"},
                    Case{"INSERT INTO Orders (CustomerID, OrderNo, OrderDate) VALUES (3, 9, 'soon')", "'OrderDate'"}}) {
         SCOPED_TRACE(k.sql);
         auto [number, text] = refused(k.sql);
         EXPECT_EQ(number, 3464);
         EXPECT_NE(text.find(std::string("the field ") + k.field), std::string::npos) << text;
     }
-    EXPECT_EQ(fileValue(path(), "SELECT Active, Code, Ratio FROM Customers WHERE CustomerID = 3"), "int:-1|null|null");
+    EXPECT_EQ(fileValue(path(), "SELECT Active, Code, Ratio, Amount FROM Customers WHERE CustomerID = 3"),
+              "int:-1|null|null|null");
+    EXPECT_EQ(affected("UPDATE Customers SET Amount = '7.25' WHERE CustomerID = 3"), 1);
+    EXPECT_EQ(fileValue(path(), "SELECT Amount FROM Customers WHERE CustomerID = 3"), "real:7.25");
     EXPECT_EQ(fileValue(path(), "SELECT count(*) FROM Orders WHERE OrderNo = 9"), "int:0");
 }
 
@@ -303,6 +307,22 @@ TEST_F(SemanticsTest, ComputedColumnsAreNamedExpr1000Onwards) {
     EXPECT_EQ(names("SELECT Sum(Quantity) FROM OrderLines UNION SELECT 1"), std::vector<std::string>{"Expr1000"});
     EXPECT_EQ(c->Execute("SELECT TOP 1 OrderNo * 10 FROM Orders ORDER BY 1 DESC")->Fields()("Expr1000")->Value().toLong(),
               20);
+}
+
+TEST_F(SemanticsTest, RefusalsCarryTheEnginesNumbers) {
+    EXPECT_EQ(refused("SELECT CustomerID FROM Orders INNER JOIN Customers ON Orders.CustomerID = Customers.CustomerID")
+                  .first,
+              3079);
+    EXPECT_EQ(refused("SELECT NoSuchFunction(1)").first, 3085);
+    EXPECT_EQ(refused("INSERT INTO LogBook (Entri) VALUES ('x')").first, 3127);
+    EXPECT_EQ(refused("SELECT * FROM Orders WHERE Count(*) > 1").first, 3096);
+    EXPECT_EQ(refused("SELECT OrderNo FROM Orders UNION SELECT OrderNo, CustomerID FROM Orders").first, 3307);
+    EXPECT_EQ(refused("SELECT * FROM Orders WHERE OrderNo IN (SELECT OrderNo, CustomerID FROM Orders)").first, 3306);
+    EXPECT_EQ(refused("SELECT Left('abc')").first, 3075);
+    EXPECT_EQ(refused("SELECT Left(Null + 'x', -1)").first, 0);  // Null in, Null out
+    EXPECT_EQ(refused("SELECT Left('abc', -1)").first, 5);
+    EXPECT_EQ(refused("SELECT CInt(40000)").first, 6);
+    EXPECT_EQ(refused("SELECT Mid('abc', Null)").first, 94);
 }
 
 TEST_F(SemanticsTest, StatementsHoldingANulAreRefusedOnEveryPath) {

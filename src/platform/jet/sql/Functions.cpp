@@ -920,6 +920,12 @@ void fnStore(sqlite3_context* c, int, sqlite3_value** argv) {
         if (!(serial > -657435.0 && serial < 2958466.0)) refuse(3349, argv, shown);  // years 100 to 9999
         return resultText(c, dateToStorage(serial));
     }
+    case StoreKind::Decimal: {
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        if (integral) return sqlite3_result_int64(c, n);
+        if (!std::isfinite(d)) refuse(3349, argv, shown);
+        return sqlite3_result_double(c, d);
+    }
     case StoreKind::Guid: {
         // One spelling, so that a GUID typed in lower case finds its row.
         if (sqlite3_value_type(v) == SQLITE_BLOB && sqlite3_value_bytes(v) == 16) return sqlite3_result_value(c, v);

@@ -86,7 +86,7 @@ struct Translation {
 // reads as (an equality keeps the text too, as another tool may have stored
 // it so; an order with a text of no such value is 3464), and unaliased
 // computed columns of a select list are named Expr1000, Expr1001, ...
-enum class StoreKind : int { Any = 0, Boolean, Byte, Integer, Long, BigInt, Currency, Single, Double, Date, Guid };
+enum class StoreKind : int { Any = 0, Boolean, Byte, Integer, Long, BigInt, Currency, Single, Double, Date, Guid, Decimal };
 struct StoreColumn {
     std::string name;
     StoreKind kind = StoreKind::Any;

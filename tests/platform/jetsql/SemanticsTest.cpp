@@ -77,6 +77,10 @@ TEST(JetSemantics, LiteralsComparedWithTypedColumnsTakeTheirType) {
               "Customers.Id AND OrderDate < '2024-02-01 00:00:00')");
     EXPECT_EQ(withTables("UPDATE Orders SET Note = 'x' WHERE OrderDate = 45310"),
               "UPDATE Orders SET \"Note\" = 'x' WHERE OrderDate IN ('2024-01-19 00:00:00', 45310)");
+    // A SET assignment written as is (a shape the checked writes leave alone) is no comparison.
+    EXPECT_EQ(withTables("UPDATE Orders SET (Note) = ('x'), OrderDate = '1/20/2024' WHERE OrderDate = '1/5/2024'"),
+              "UPDATE Orders SET (Note) = ('x'), OrderDate = '1/20/2024' WHERE OrderDate IN ('2024-01-05 00:00:00', "
+              "'1/5/2024')");
     // An order against a text that is no value of the type cannot be answered.
     EXPECT_EQ(errorNumber("SELECT * FROM Orders WHERE OrderDate < 'soon'", kTables), 3464);
     EXPECT_EQ(errorNumber("SELECT * FROM Orders WHERE Qty BETWEEN 1 AND 'ten'", kTables), 3464);

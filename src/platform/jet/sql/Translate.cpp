@@ -633,6 +633,11 @@ void typeComparedLiteral(std::vector<Item>& items, const ExprContext& ctx) {
         if (op == std::string::npos) return;
     }
     if (items[op].kind != Item::Stop) return;
+    // An assignment of SET is no comparison (jet_store converts what it writes).
+    for (size_t k = op; k-- > 0;) {
+        if (isStop(items[k], "SET")) return;
+        if (isStop(items[k], "WHERE") || isStop(items[k], "SELECT")) break;
+    }
     // equality: the comparison item to turn into [NOT] IN, or npos.
     auto convert = [&](size_t at, StoreKind kind, size_t equality) {
         if (kind == StoreKind::Any) return;

@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
         long number = e.number();
         std::string text = e.description();
         // Driver errors carry one number for all; show the engine's own.
-        if (number == ado::ProviderError) {
+        if (number == ado::ProviderError || number == -2147217904) {
             number = jet::lastEngineError();
             auto p = text.find("] ");
             if (text.rfind("[", 0) == 0 && p != std::string::npos) text = text.substr(p + 2);

@@ -22,9 +22,12 @@ const std::string DriverPrefix = "[Microsoft][ODBC Microsoft Access Driver] ";
 
 thread_local long gLastEngineError = 0;
 
+// What ADO reports for a statement run without a value for one of its parameters.
+constexpr long ParameterMissing = -2147217904;
+
 [[noreturn]] void providerError(const Error& e, const std::string& source) {
     gLastEngineError = e.number();
-    throw Error(ado::ProviderError, DriverPrefix + e.description(), source);
+    throw Error(e.number() == 3061 ? ParameterMissing : ado::ProviderError, DriverPrefix + e.description(), source);
 }
 
 [[noreturn]] void connectionUnusable(const std::string& source) {

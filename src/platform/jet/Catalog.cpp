@@ -446,7 +446,7 @@ host::dao::QueryDefs loadQueryDefs(Session& s) {
     for (auto& sq : list) {
         dao::Parameters params;
         try {
-            for (const auto& p : translate(sq.sql).parameters)
+            for (const auto& p : s.parametersOf(sq.sql))
                 params.Append(std::make_shared<dao::Parameter>(p.name, p.daoType, dao::ParamInput));
         } catch (const Error&) {
             // A query the dialect cannot read still lists; running it reports the fault.

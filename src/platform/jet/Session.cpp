@@ -13,6 +13,7 @@
 #include <set>
 
 #include "host/Dao.h"
+#include "platform/jet/Catalog.h"
 #include "platform/jet/Security.h"
 #include "platform/jet/sql/JetSql.h"
 #include "runtime/DateSerial.h"
@@ -316,6 +317,9 @@ static void configure(sqlite3* db, bool writable) {
     if (writable) sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+    // "x" is a name, never a text: an unknown name must not turn into its own spelling.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     registerFunctions(db);
 }
 
@@ -427,7 +431,12 @@ std::vector<StoreColumn> Session::storeColumns(const std::string& table) {
         if (equalsNoCase(name, table)) return columns;
     std::vector<StoreColumn> columns;
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?)", -1, &raw, nullptr) != SQLITE_OK) return {};
+    // Tables only: a view has no row ids, nor values to check.
+    if (sqlite3_prepare_v2(db_,
+                           "SELECT name, type FROM pragma_table_info(?1) WHERE EXISTS (SELECT 1 FROM sqlite_master "
+                           "WHERE type = 'table' AND name = ?1 COLLATE NOCASE)",
+                           -1, &raw, nullptr) != SQLITE_OK)
+        return {};
     StmtHandle st(raw);
     sqlite3_bind_text(raw, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
     while (sqlite3_step(raw) == SQLITE_ROW) {
@@ -487,15 +496,16 @@ void Session::fail(int rc, const std::string& table, int verb) const {
         auto f = split(msg.substr(std::strlen(StoreErrorTag)), StoreErrorSeparator);
         if (f.size() >= 5) {
             static const char* const kinds[] = {"", "Yes/No", "Byte", "Integer", "Long", "Number", "Currency",
-                                                "Single", "Double", "Date/Time"};
+                                                "Single", "Double", "Date/Time", "Replication ID", "Decimal"};
             int k = std::atoi(f[3].c_str());
-            std::string kind = k >= 0 && k < 10 ? kinds[k] : "";
+            std::string kind = k >= 0 && k < 12 ? kinds[k] : "";
             static const char* const ranges[] = {"", "", "0 to 255", "-32768 to 32767",
                                                  "-2147483648 to 2147483647",
                                                  "-9223372036854775808 to 9223372036854775807",
                                                  "-922337203685477.5808 to 922337203685477.5807",
-                                                 "about -3.4E+38 to 3.4E+38", "finite values", "years 100 to 9999"};
-            std::string range = k >= 0 && k < 10 ? ranges[k] : "";
+                                                 "about -3.4E+38 to 3.4E+38", "finite values", "years 100 to 9999", "",
+                                                 "finite values"};
+            std::string range = k >= 0 && k < 12 ? ranges[k] : "";
             std::string where = "the field '" + f[2] + "' of table '" + f[1] + "'";
             if (f[0] == "3349")
                 raise(3349,
@@ -609,8 +619,49 @@ void Session::fail(int rc, const std::string& table, int verb) const {
               Source);
     if (auto c = after("no such column:"); !c.empty())
         raise(3061, "Too few parameters. Expected 1. '" + c + "' is not a field of the statement's tables.", Source);
-    if (msg.rfind("table ", 0) == 0 && msg.find(" already exists") != std::string::npos)
-        raise(3010, "Table '" + msg.substr(6, msg.find(" already exists") - 6) + "' already exists.", Source);
+    if (auto c = after("ambiguous column name:"); !c.empty())
+        raise(3079,
+              "The specified field '" + c +
+                  "' could refer to more than one table listed in the FROM clause of your SQL statement.",
+              Source);
+    if (auto f = after("no such function:"); !f.empty())
+        raise(3085, "Undefined function '" + f + "' in expression.", Source);
+    if (auto c = msg.find(" has no column named "); c != std::string::npos)
+        raise(3127,
+              "The INSERT INTO statement contains the following unknown field name: '" + msg.substr(c + 21) +
+                  "'. Make sure you have typed the name correctly, and try the operation again.",
+              Source);
+    if (msg.rfind("wrong number of arguments to function ", 0) == 0)
+        raise(3075, "Wrong number of arguments used with function in query expression '" + msg.substr(38) + "'.",
+              Source);
+    if (msg.rfind("misuse of aggregate", 0) == 0)
+        raise(3096, "Cannot have aggregate function in WHERE clause (" + msg.substr(msg.find(':') + 1) + ").", Source);
+    if (msg.find("do not have the same number of result columns") != std::string::npos)
+        raise(3307,
+              "The number of columns in the two selected tables or queries of a union query do not match.", Source);
+    if (msg.rfind("sub-select returns ", 0) == 0)
+        raise(3306,
+              "You have written a subquery that can return more than one field without using the EXISTS reserved "
+              "word in the main query's FROM clause. Revise the SELECT statement of the subquery to request only "
+              "one field.",
+              Source);
+    // The errors of the dialect's functions and operators, by the numbers they have.
+    if (msg == "Division by zero") raise(11, "Division by zero.", Source);
+    if (msg == "Overflow") raise(6, "Overflow.", Source);
+    if (msg == "Invalid use of Null") raise(94, "Invalid use of Null.", Source);
+    if (msg == "Invalid procedure call or argument") raise(5, "Invalid procedure call or argument.", Source);
+    if (msg == "Data type mismatch in criteria expression") mismatch();
+    // A function's own failure names its number at the end: "Overflow: ... (error 6)".
+    if (const size_t at = msg.rfind(" (error "); at != std::string::npos && !msg.empty() && msg.back() == ')') {
+        const std::string digits = msg.substr(at + 8, msg.size() - at - 9);
+        if (!digits.empty() && digits.size() <= 5 && digits.find_first_not_of("0123456789") == std::string::npos)
+            raise(std::stol(digits), msg.substr(0, at) + ".", Source);
+    }
+    if (msg.rfind("table ", 0) == 0 && msg.find(" already exists") != std::string::npos) {
+        std::string name = msg.substr(6, msg.find(" already exists") - 6);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = replaceAll(name.substr(1, name.size() - 2), "\"\"", "\"");
+        raise(3010, "Table '" + name + "' already exists.", Source);
+    }
     if (msg.rfind("index ", 0) == 0 && msg.find(" already exists") != std::string::npos)
         raise(3375, "An index named '" + msg.substr(6, msg.find(" already exists") - 6) + "' already exists.", Source);
     if (auto c = after("duplicate column name:"); !c.empty())
@@ -658,8 +709,7 @@ Variant convertToDeclared(const Variant& v, int daoType) {
     case dt::Date: {
         double serial;
         if (v.isString()) {
-            if (!storageToDate(trimBlanks(v.stringRef()), serial) && !parseDateWithMillis(trimBlanks(v.stringRef()), serial))
-                mismatch();
+            if (!readDateText(v.stringRef(), serial)) mismatch();
         } else if (v.isDate() || v.isNumber()) {
             serial = v.toDateSerial();
         } else {
@@ -800,13 +850,183 @@ Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
     return rawColumn(st, i);
 }
 
+int Session::prepareDialect(std::string_view jetSql, const std::vector<std::string>& knownParameters, Translation& t,
+                            sqlite3_stmt** out) {
+    // Written values go through the checks of their columns' types (see jet_store).
+    ColumnLookup columns = [this](const std::string& name) { return storeColumns(name); };
+    std::vector<std::string> known = knownParameters;
+    for (;;) {
+        t = translate(jetSql, known, columns);
+        // A table change and a crosstab are carried out by the session itself.
+        if (t.change.kind != TableChange::Kind::None || t.crosstab.present) {
+            *out = nullptr;
+            return SQLITE_OK;
+        }
+        const std::string& text = t.selectInto.empty() ? t.sql : t.selectInto;
+        const char* tail = nullptr;
+        *out = nullptr;
+        int rc = sqlite3_prepare_v2(db_, text.c_str(), static_cast<int>(text.size()), out, &tail);
+        if (rc == SQLITE_OK) {
+            for (const char* p = tail; p && p < text.c_str() + text.size(); ++p)
+                if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';') {
+                    sqlite3_finalize(*out);
+                    *out = nullptr;
+                    raise(3142, "Characters found after end of SQL statement.", Source);
+                }
+            return rc;
+        }
+        // A name that is no field of the statement's tables is a parameter the
+        // statement asks for, as the engine's users expect; never a text.
+        const bool queries = t.kind == StatementKind::Select || t.kind == StatementKind::Insert ||
+                             t.kind == StatementKind::Update || t.kind == StatementKind::Delete ||
+                             !t.selectInto.empty();
+        const std::string msg = sqlite3_errmsg(db_);
+        const std::string prefix = "no such column: ";
+        if (!queries || msg.rfind(prefix, 0) != 0 || known.size() > knownParameters.size() + 200) return rc;
+        std::string name = msg.substr(prefix.size());
+        for (const auto& k : known)
+            if (equalsNoCase(k, name)) return rc;  // where no parameter can stand
+        known.push_back(name);
+    }
+}
+
+std::vector<DeclaredParameter> Session::parametersOf(std::string_view jetSql) {
+    Translation t;
+    sqlite3_stmt* raw = nullptr;
+    prepareDialect(jetSql, {}, t, &raw);
+    sqlite3_finalize(raw);
+    // The declared ones, then the others as Text in the order of their first use.
+    std::vector<DeclaredParameter> out = t.parameters;
+    for (const auto& name : t.bindNames) {
+        bool listed = name.empty();
+        for (const auto& p : out) listed = listed || equalsNoCase(p.name, name);
+        if (!listed) out.push_back({name, "Text", dt::Text});
+    }
+    return out;
+}
+
+int Session::bindParameters(sqlite3_stmt* st, const Translation& t, const ParameterLookup& lookup) {
+    int n = sqlite3_bind_parameter_count(st);
+    int missing = 0;
+    for (int i = 1; i <= n; ++i) {
+        std::string name;
+        if (static_cast<size_t>(i) <= t.bindNames.size()) name = t.bindNames[static_cast<size_t>(i - 1)];
+        if (name.empty()) {
+            const char* pn = sqlite3_bind_parameter_name(st, i);
+            name = pn ? std::string(pn + 1) : std::to_string(i);
+        }
+        int declared = 0;
+        for (const auto& dp : t.parameters)
+            if (equalsNoCase(dp.name, name)) declared = dp.daoType;
+        Variant v = lookup ? lookup(name, declared) : Variant::missing();
+        if (v.isMissing()) {
+            ++missing;
+            continue;
+        }
+        bindValue(st, i, declared ? convertToDeclared(v, declared) : v);
+    }
+    return missing;
+}
+
+void Session::refuseDropOfRelated(const std::string& table) {
+    std::string names;
+    for (const auto& r : loadRelations(*this))
+        if (equalsNoCase(r->Table(), table) && !equalsNoCase(r->ForeignTable(), table))
+            names += (names.empty() ? "'" : ", '") + r->Name() + "' (table '" + r->ForeignTable() + "')";
+    if (!names.empty())
+        raise(3303,
+              "Cannot delete this table. It is participating in one or more relationships: " + names +
+                  ". Delete the relationships first.",
+              Source);
+}
+
+// The declared type a make-table column gets: the source column's own, an
+// auto-number as a Long; a computed column by the values it holds.
+std::string Session::makeTableType(sqlite3_stmt* select, int i, int column) {
+    if (const char* d = sqlite3_column_decltype(select, i)) {
+        std::string decl = d;
+        const char* table = sqlite3_column_table_name(select, i);
+        const char* origin = sqlite3_column_origin_name(select, i);
+        int primary = 0, autoinc = 0;
+        if (equalsNoCase(trimBlanks(decl), "INTEGER") && table && origin &&
+            sqlite3_table_column_metadata(db_, sqlite3_column_database_name(select, i), table, origin, nullptr,
+                                          nullptr, nullptr, &primary, &autoinc) == SQLITE_OK &&
+            autoinc)
+            decl = "LONG";
+        ColumnType ct = typeFromDeclaration(decl);
+        return decl + (ct.dao == dt::Text || ct.dao == dt::Memo ? " COLLATE NOCASE" : "");
+    }
+    std::string c = "c" + std::to_string(column);
+    sqlite3_stmt* raw = nullptr;
+    std::string q = "SELECT sum(typeof(" + c + ") = 'integer'), sum(typeof(" + c + ") = 'real'), sum(typeof(" + c +
+                    ") = 'text'), sum(typeof(" + c + ") = 'blob'), max(CASE WHEN typeof(" + c + ") = 'integer' THEN abs(" +
+                    c + ") END), max(CASE WHEN typeof(" + c + ") = 'text' THEN length(" + c +
+                    ") END), sum(typeof(" + c + ") = 'text' AND " + c +
+                    " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]*') "
+                    "FROM temp.dv_sys_make";
+    if (sqlite3_prepare_v2(db_, q.c_str(), -1, &raw, nullptr) != SQLITE_OK) fail(sqlite3_extended_errcode(db_));
+    StmtHandle st(raw);
+    if (sqlite3_step(raw) != SQLITE_ROW) fail(sqlite3_extended_errcode(db_));
+    auto n = [&](int k) { return sqlite3_column_int64(raw, k); };
+    long long ints = n(0), reals = n(1), texts = n(2), blobs = n(3), biggest = n(4), longest = n(5), dates = n(6);
+    if (texts) {
+        if (dates == texts && !ints && !reals && !blobs) return "DATETIME";
+        return longest > 255 ? "LONGTEXT COLLATE NOCASE" : "TEXT(255) COLLATE NOCASE";
+    }
+    if (blobs) return "LONGBINARY";
+    if (reals) return "DOUBLE";
+    if (ints) return biggest > 2147483647LL ? "INTEGER" : "LONG";
+    return "TEXT(255) COLLATE NOCASE";
+}
+
+long Session::makeTable(const Translation& t, sqlite3_stmt* select) {
+    const int n = sqlite3_column_count(select);
+    std::string cols, marks;
+    for (int i = 0; i < n; ++i) {
+        cols += (i ? ", c" : "c") + std::to_string(i + 1);
+        marks += i ? ", ?" : "?";
+    }
+    exec("SAVEPOINT dv_sys_make");
+    try {
+        // The rows first, so that a computed column's type can follow what it holds.
+        exec("DROP TABLE IF EXISTS temp.dv_sys_make");
+        exec("CREATE TEMP TABLE dv_sys_make (" + cols + ")");
+        sqlite3_stmt* raw = nullptr;
+        std::string ins = "INSERT INTO temp.dv_sys_make VALUES (" + marks + ")";
+        if (sqlite3_prepare_v2(db_, ins.c_str(), -1, &raw, nullptr) != SQLITE_OK) fail(sqlite3_extended_errcode(db_));
+        StmtHandle insert(raw);
+        int rc;
+        while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+            for (int i = 0; i < n; ++i) sqlite3_bind_value(raw, i + 1, sqlite3_column_value(select, i));
+            if (sqlite3_step(raw) != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), t.table, VInsert);
+            sqlite3_reset(raw);
+        }
+        if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), t.table, VSelect);
+        std::string create = "CREATE TABLE " + quoteIdent(t.table) + " (";
+        for (int i = 0; i < n; ++i)
+            create += (i ? ", " : "") + quoteIdent(sqlite3_column_name(select, i)) + " " + makeTableType(select, i, i + 1);
+        exec(create + ")");
+        exec("INSERT INTO " + quoteIdent(t.table) + " SELECT " + cols + " FROM temp.dv_sys_make");
+        long count = static_cast<long>(sqlite3_changes64(db_));
+        exec("DROP TABLE temp.dv_sys_make");
+        refreshLengthChecks(t.table);
+        exec("RELEASE dv_sys_make");
+        return count;
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK TO dv_sys_make; RELEASE dv_sys_make; DROP TABLE IF EXISTS temp.dv_sys_make",
+                     nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
 ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& lookup,
                             const std::vector<std::string>& knownParameters) {
     if (trimBlanks(jetSql).empty())
         raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", Source);
-    // Written values go through the checks of their columns' types (see jet_store).
-    ColumnLookup columns = [this](const std::string& name) { return storeColumns(name); };
-    Translation t = translate(jetSql, knownParameters, readOnly_ ? ColumnLookup() : columns);
+    Translation t;
+    sqlite3_stmt* raw = nullptr;
+    int rc = prepareDialect(jetSql, knownParameters, t, &raw);
+    StmtHandle st(raw);
     if (t.change.kind != TableChange::Kind::None) return changeTable(t);
     std::string table;
     Verb verb = verbOf(t.sql, table);
@@ -814,58 +1034,37 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
     if (t.kind == StatementKind::Update) verb = VUpdate;
     if (t.kind == StatementKind::Delete) verb = VDelete;
     if (!t.table.empty()) table = t.table;
-
-    auto bindAll = [&](sqlite3_stmt* raw) {
-        int n = sqlite3_bind_parameter_count(raw);
-        int missing = 0;
-        for (int i = 1; i <= n; ++i) {
-            std::string name;
-            if (static_cast<size_t>(i) <= t.bindNames.size()) name = t.bindNames[static_cast<size_t>(i - 1)];
-            if (name.empty()) {
-                const char* pn = sqlite3_bind_parameter_name(raw, i);
-                name = pn ? std::string(pn + 1) : std::to_string(i);
-            }
-            int declared = 0;
-            for (const auto& dp : t.parameters)
-                if (equalsNoCase(dp.name, name)) declared = dp.daoType;
-            Variant v = lookup ? lookup(name, declared) : Variant::missing();
-            if (v.isMissing()) {
-                ++missing;
-                continue;
-            }
-            bindValue(raw, i, declared ? convertToDeclared(v, declared) : v);
-        }
-        if (missing) raise(3061, "Too few parameters. Expected " + std::to_string(missing) + ".", Source);
-    };
-    int rc = SQLITE_OK;
+    if (rc != SQLITE_OK) fail(sqlite3_extended_errcode(db_), table, t.selectInto.empty() ? verb : VSelect);
     if (t.crosstab.present) {
         // The crosstab's columns are the pivot values the data holds.
         std::vector<Variant> values;
         if (!t.crosstab.valuesSql.empty()) {
-            sqlite3_stmt* raw = nullptr;
-            if (sqlite3_prepare_v2(db_, t.crosstab.valuesSql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            sqlite3_stmt* valuesRaw = nullptr;
+            if (sqlite3_prepare_v2(db_, t.crosstab.valuesSql.c_str(), -1, &valuesRaw, nullptr) != SQLITE_OK)
                 fail(sqlite3_extended_errcode(db_), table, verb);
-            StmtHandle st(raw);
-            bindAll(raw);
-            while ((rc = sqlite3_step(raw)) == SQLITE_ROW) values.push_back(rawColumn(raw, 0));
+            StmtHandle valuesSt(valuesRaw);
+            if (int missing = bindParameters(valuesRaw, t, lookup))
+                raise(3061, "Too few parameters. Expected " + std::to_string(missing) + ".", Source);
+            while ((rc = sqlite3_step(valuesRaw)) == SQLITE_ROW) values.push_back(rawColumn(valuesRaw, 0));
             if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), table, verb);
         }
         t.sql = crosstabSql(t.crosstab, values);
+        if (sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, nullptr) != SQLITE_OK)
+            fail(sqlite3_extended_errcode(db_), table, verb);
+        st.reset(raw);
     }
-
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    rc = sqlite3_prepare_v2(db_, t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, &tail);
-    if (rc != SQLITE_OK) fail(sqlite3_extended_errcode(db_), table, verb);
-    StmtHandle st(raw);
     if (!raw)
         raise(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.", Source);
-    for (const char* p = tail; p && *p; ++p)
-        if (!std::isspace(static_cast<unsigned char>(*p)) && *p != ';')
-            raise(3142, "Characters found after end of SQL statement.", Source);
-    bindAll(raw);
+
+    if (int missing = bindParameters(raw, t, lookup))
+        raise(3061, "Too few parameters. Expected " + std::to_string(missing) + ".", Source);
 
     ExecResult result;
+    if (!t.selectInto.empty()) {
+        result.affected = makeTable(t, raw);
+        return result;
+    }
+    if (verb == VDropTable) refuseDropOfRelated(table);
     int cols = sqlite3_column_count(raw);
     if (cols > 0) {
         result.hasRows = true;
@@ -891,12 +1090,11 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
             if (!declared[static_cast<size_t>(i)]) inferColumn(rs.columns[static_cast<size_t>(i)], rs.data[static_cast<size_t>(i)]);
         return result;
     }
-    sqlite3_int64 before = sqlite3_total_changes64(db_);
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), table, verb);
-    if (verb == VInsert || verb == VUpdate || verb == VDelete)
-        result.affected = static_cast<long>(sqlite3_total_changes64(db_) - before);
+    // The statement's own rows: not those that cascades and triggers changed with them.
+    if (verb == VInsert || verb == VUpdate || verb == VDelete) result.affected = static_cast<long>(sqlite3_changes64(db_));
     if (verb == VDefineTable && !table.empty()) refreshLengthChecks(table);
     // A dropped table takes its field properties with it.
     if (verb == VDropTable && tableExists(PropertiesTable))

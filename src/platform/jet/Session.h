@@ -88,6 +88,9 @@ public:
     // clause or unknown names) come from lookup; a missing one is 3061.
     ExecResult execute(std::string_view jetSql, const ParameterLookup& lookup = {},
                        const std::vector<std::string>& knownParameters = {});
+    // The parameters a statement asks for: the declared ones, then the names
+    // that are no field of its tables (Text), in the order of their first use.
+    std::vector<DeclaredParameter> parametersOf(std::string_view jetSql);
     // Runs SQLite text directly (metadata upkeep), with positional text/Variant values.
     void exec(const std::string& sql, const std::vector<Variant>& values = {});
     // First column of the first row, or Empty.
@@ -100,6 +103,17 @@ public:
 
 private:
     Session(sqlite3* db, std::string path, Logon logon);
+    // Translates and prepares; each name SQLite finds no column for becomes a
+    // parameter and the statement is translated again. Returns SQLite's code.
+    int prepareDialect(std::string_view jetSql, const std::vector<std::string>& knownParameters, Translation& t,
+                       sqlite3_stmt** out);
+    // Binds what lookup has; returns how many parameters had no value.
+    int bindParameters(sqlite3_stmt* st, const Translation& t, const ParameterLookup& lookup);
+    // 3303 when other tables refer to this one.
+    void refuseDropOfRelated(const std::string& table);
+    // SELECT ... INTO: the new table with its source's types; returns the rows written.
+    long makeTable(const Translation& t, sqlite3_stmt* select);
+    std::string makeTableType(sqlite3_stmt* select, int i, int column);
     void refreshLengthChecks(const std::string& table);
     // ALTER TABLE forms and index options SQLite cannot carry out in place (TableChange.cpp).
     ExecResult changeTable(const Translation& t);

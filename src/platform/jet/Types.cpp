@@ -102,27 +102,15 @@ StoreKind storeKindOf(std::string_view declared) {
     case dt::Single: return StoreKind::Single;
     case dt::Double: return StoreKind::Double;
     case dt::Date: return StoreKind::Date;
+    case dt::GUID: return StoreKind::Guid;
+    case dt::Decimal: {
+        // Only a declared decimal: other tools' unknown types are kept as they are.
+        std::string d = upperAscii(trimBlanks(declared));
+        d = trimBlanks(d.substr(0, d.find('(')));
+        return d == "DECIMAL" || d == "NUMERIC" || d == "DEC" ? StoreKind::Decimal : StoreKind::Any;
+    }
     default: return StoreKind::Any;
     }
-}
-
-bool normalizeGuid(std::string_view text, std::string& out) {
-    std::string_view t = text;
-    if (t.size() == 38 && t.front() == '{' && t.back() == '}') t = t.substr(1, 36);
-    if (t.size() != 36) return false;
-    std::string r = "{";
-    for (size_t i = 0; i < 36; ++i) {
-        char c = t[i];
-        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        if (dash) {
-            if (c != '-') return false;
-        } else if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-        r += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    out = r + "}";
-    return true;
 }
 
 }  // namespace dalvera::jet

@@ -22,8 +22,4 @@ ColumnType typeFromDao(int daoType, long textSize = 255);
 // columns of other tools keep 64-bit values.
 StoreKind storeKindOf(std::string_view declared);
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from a GUID text with or without
-// braces; false when it is not one.
-bool normalizeGuid(std::string_view text, std::string& out);
-
 }  // namespace dalvera::jet

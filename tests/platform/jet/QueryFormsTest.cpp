@@ -93,7 +93,7 @@ TEST_F(QueryFormsTest, StoredCrosstabIsACrosstabQueryDefAndTakesParameters) {
     few->ActiveConnection(c);
     few->CommandType(ado::command::StoredProc);
     few->CommandText("[Sales by month]");
-    EXPECT_EQ(errorOf([&] { few->Execute(n); }).number(), ado::ProviderError);
+    EXPECT_EQ(errorOf([&] { few->Execute(n); }).number(), -2147217904);
     EXPECT_EQ(lastEngineError(), 3061);
 }
 

@@ -114,8 +114,10 @@ TEST(JetDdl, DefaultsAreTranslated) {
     EXPECT_EQ(columns(db, "D"), (std::vector<std::string>{
                                     "Id|INTEGER|0|NULL|1", "Added|DATETIME|0|Now()|0", "Active|YESNO|0|-1|0",
                                     "Start|DATETIME|0|'2024-01-31 00:00:00'|0", "Qty|LONG|1|-1|0",
-                                    "Nm|TEXT(10)|0|'n/a'|0", "Half|DOUBLE|0|1 / 2|0"}));
+                                    "Nm|TEXT(10)|0|'n/a'|0", "Half|DOUBLE|0|jet_div(1, 2)|0"}));
     db.run("INSERT INTO D (Qty) VALUES (5)");
+    // '/' keeps the fraction in a default too.
+    EXPECT_EQ(db.run("SELECT Half FROM D"), std::vector<std::string>{"0.5"});
     auto row = db.run("SELECT Added, Active, Start, Nm FROM D").at(0);
     // Now() gives storage text: "yyyy-mm-dd hh:mm:ss".
     ASSERT_EQ(row.size(), std::string("2024-01-01 00:00:00|-1|2024-01-31 00:00:00|n/a").size());

@@ -55,7 +55,7 @@ TEST(JetTranslate, Concatenation) {
 }
 
 TEST(JetTranslate, OperatorsAndKeywords) {
-    EXPECT_EQ(translate("SELECT a Mod 3, a \\ 2 FROM t").sql, "SELECT a % 3, jet_intdiv(a, 2) FROM t");
+    EXPECT_EQ(translate("SELECT a Mod 3, a \\ 2 FROM t").sql, "SELECT jet_mod(a, 3), jet_intdiv(a, 2) FROM t");
     EXPECT_EQ(translate("SELECT a * b \\ c + 1 FROM t").sql, "SELECT jet_add(jet_intdiv(a * b, c), 1) FROM t");
     // + and - are left-associative, below * and /, and a sign is no operator.
     EXPECT_EQ(translate("SELECT a - b + c * -d, -e, (+f) FROM t WHERE g BETWEEN h - 1 AND 2").sql,

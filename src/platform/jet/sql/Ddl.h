@@ -22,11 +22,16 @@ bool isPunct(const Node& n, std::string_view p);
 bool isBlank(const Node& n);
 size_t nextSignificant(const std::vector<Node>& seq, size_t i);
 
+// The tables a SELECT reads: (table, alias); a subquery has no table name.
+using Scope = std::vector<std::pair<std::string, std::string>>;
+
 // Parameter names in scope and the placeholders handed out so far.
 struct ExprContext {
     std::vector<std::string> parameters;
     std::vector<std::string>* bindNames = nullptr;
     int depth = 0;  // parentheses around the part being translated
+    const ColumnLookup* columns = nullptr;  // the database's tables, when the statement runs on one
+    std::vector<Scope> scopes;              // the FROM clauses around the part being translated, innermost last
     // "?N" for a named parameter; the same name gets the same number.
     std::string placeholder(const std::string& name);
     // "?N" for a positional '?'; each gets its own number.

@@ -1552,13 +1552,25 @@ void fnStore(sqlite3_context* c, int, sqlite3_value** argv) {
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
             serial = sqlite3_value_double(v);
         } else if (type == SQLITE_TEXT) {
-            std::string t = trimBlanks(textOf(v));
-            if (!storageToDate(t, serial) && !parseDateWithMillis(t, serial)) refuse(3464, argv, shown);
+            if (!readDateText(textOf(v), serial)) refuse(3464, argv, shown);
         } else {
             refuse(3464, argv, shown);
         }
         if (!(serial > -657435.0 && serial < 2958466.0)) refuse(3349, argv, shown);  // years 100 to 9999
         return resultText(c, dateToStorage(serial));
+    }
+    case StoreKind::Decimal: {
+        if (!storedNumber(v, integral, n, d)) refuse(3464, argv, shown);
+        if (integral) return sqlite3_result_int64(c, n);
+        if (!std::isfinite(d)) refuse(3349, argv, shown);
+        return sqlite3_result_double(c, d);
+    }
+    case StoreKind::Guid: {
+        // One spelling, so that a GUID typed in lower case finds its row.
+        if (sqlite3_value_type(v) == SQLITE_BLOB && sqlite3_value_bytes(v) == 16) return sqlite3_result_value(c, v);
+        std::string g;
+        if (sqlite3_value_type(v) != SQLITE_TEXT || !normalizeGuid(trimBlanks(textOf(v)), g)) refuse(3464, argv, shown);
+        return resultText(c, g);
     }
     case StoreKind::Any:
     default: sqlite3_result_value(c, v);
@@ -1739,6 +1751,7 @@ void registerFunctions(sqlite3* db) {
     check(sqlite3_create_function_v2(db, "Last", 1, SQLITE_UTF8, nullptr, nullptr, keepStep<true>, keepFinal, nullptr),
           "Last");
     check(detail::registerLogicalOperators(db), "jet_xor");
+    registerOperators(db);
 }
 
 }  // namespace dalvera::jet

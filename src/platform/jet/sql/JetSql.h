@@ -70,17 +70,25 @@ struct Translation {
     std::string table;                            // the table a DDL or DML statement names
     Crosstab crosstab;                            // present for TRANSFORM ... PIVOT (sql is then empty)
     TableChange change;                           // for ALTER TABLE forms the session carries out
+    // SELECT ... INTO: the SELECT whose rows the new table (table) receives;
+    // sql then holds the equivalent CREATE TABLE ... AS.
+    std::string selectInto;
 };
 
-// Translates one statement. Identifiers that name no column are left to SQLite.
-// Declared parameters (and names in knownParameters) referenced as [name] or
-// bare name become ?NNN placeholders recorded in bindNames.
+// Translates one statement. Identifiers that name no column are left to SQLite;
+// the caller finds them (SQLite's "no such column") and translates again with
+// them in knownParameters, since such a name is a parameter, never a text.
+// Declared parameters (and names in knownParameters) referenced as [name],
+// bare name or qualified name (o.[x]) become ?NNN placeholders recorded in
+// bindNames. A statement holding a NUL byte is refused (3075).
 // Raises Error 3000-range numbers with the engine's texts on syntax it refuses
 // (e.g. 3075 / 3131 / "Syntax error in ..."), never a silent wrong translation.
 //
 // What the SQLite text relies on:
 // - registerFunctions on the connection: jet_concat for &, jet_add / jet_sub for
-//   + and - (dates stored as text move by days), jet_intdiv for \, jet_pow for ^,
+//   + and - (dates stored as text move by days), jet_div for / (always floating
+//   point; a zero divisor is an error), jet_intdiv for \, jet_mod for Mod (both
+//   round their operands half to even first), jet_pow for ^,
 //   jet_like(value, pattern) for LIKE with the dialect's wildcards (SQLite's own
 //   LIKE stays as it is for other statements);
 // - dates as storage text, True/Yes = -1, False/No = 0;
@@ -89,8 +97,10 @@ struct Translation {
 //   takes the rows that tie with the n-th (ranked by a window function). Not in
 //   subqueries (they may refer to the outer query), nor with DISTINCT or
 //   TOP n PERCENT (a LIMIT counted by a subquery, rounded up);
-// - DISTINCTROW is dropped (rows of one table are distinct already);
-// - SELECT ... INTO t becomes CREATE TABLE t AS SELECT ... (kind CreateTable, table t);
+// - DISTINCTROW is dropped, and with columns it becomes a GROUP BY of the row
+//   ids of the tables whose fields are selected, when that is not every table;
+// - SELECT ... INTO t becomes CREATE TABLE t AS SELECT ... (kind CreateTable,
+//   table t), with the SELECT alone in selectInto;
 // - CREATE TABLE writes the declared types the DAO side reads back (TEXT(n),
 //   LONGTEXT, YESNO, BYTE, SMALLINT, LONG, CURRENCY, SINGLE, DOUBLE, DATETIME,
 //   BINARY(n), LONGBINARY, GUID, DECIMAL(p,s)); a COUNTER is
@@ -113,10 +123,16 @@ struct Translation {
 // With columns, every value an INSERT or UPDATE writes to a typed column goes
 // through jet_store(value, kind, table, column), which converts it to the
 // column's storage (whole numbers rounded half to even, Singles rounded to
-// float, Currency to four decimals, dates to storage text, Booleans to -1/0)
+// float, Currency to four decimals, dates to storage text, Booleans to -1/0,
+// GUIDs to "{XXXXXXXX-...}")
 // and refuses what the type cannot hold. Number literals that SQLite would not
 // read back as the nearest double are written as an exact expression.
-enum class StoreKind : int { Any = 0, Boolean, Byte, Integer, Long, BigInt, Currency, Single, Double, Date };
+// Also with columns: a text (for a date, also a number) compared with a typed
+// column of the statement's tables is written as the value of that type it
+// reads as (an equality keeps the text too, as another tool may have stored
+// it so; an order with a text of no such value is 3464), and unaliased
+// computed columns of a select list are named Expr1000, Expr1001, ...
+enum class StoreKind : int { Any = 0, Boolean, Byte, Integer, Long, BigInt, Currency, Single, Double, Date, Guid, Decimal };
 struct StoreColumn {
     std::string name;
     StoreKind kind = StoreKind::Any;
@@ -152,6 +168,14 @@ bool storageToDate(std::string_view text, double& serial);
 // A date as the dialect writes it (parseDateText's forms), also with
 // milliseconds after the seconds: "1/20/2024 10:00:00.25", "2024-01-20 10:00:00.250".
 bool parseDateWithMillis(std::string_view text, double& serial);
+// "31-Jan-2024", "Jan 31, 2024", "January 31 2024 10:00": a date written with a month name.
+bool parseNamedMonthDate(std::string_view text, double& serial);
+// A text as the engine reads it for a date: the storage and ISO forms, the
+// dialect's forms with milliseconds, and dates with a month name.
+bool readDateText(std::string_view text, double& serial);
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from a GUID text with or without
+// braces; false when it is not one.
+bool normalizeGuid(std::string_view text, std::string& out);
 // Reads only the exact storage form (what dateToStorage writes); false for anything else.
 bool canonicalStorageDate(std::string_view text, double& serial);
 
@@ -178,5 +202,7 @@ inline constexpr char StoreErrorSeparator = '\x1f';
 // - Rnd keeps one sequence per connection, starting where the engine starts.
 // Raises Error 670 if registration fails.
 void registerFunctions(sqlite3* db);
+// The operator helpers alone (jet_div for '/', jet_mod for Mod); registerFunctions calls it.
+void registerOperators(sqlite3* db);
 
 }  // namespace dalvera::jet

@@ -19,52 +19,6 @@ bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$
     raise(3075, "Syntax error (" + what + ") in query expression '" + excerpt + "'.", "Jet SQL");
 }
 
-// Dates written with a month name: "31-Jan-2024", "Jan 31, 2024", "January 31 2024 10:00".
-bool parseNamedMonthDate(std::string_view text, double& serial) {
-    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                         "jul", "aug", "sep", "oct", "nov", "dec"};
-    std::string datePart(text), timePart;
-    // The time starts at the first word holding ':'.
-    if (size_t colon = datePart.find(':'); colon != std::string::npos) {
-        size_t start = datePart.rfind(' ', colon);
-        if (start == std::string::npos) return false;
-        timePart = datePart.substr(start + 1);
-        datePart = datePart.substr(0, start);
-    }
-    std::vector<std::string> words;
-    std::string cur;
-    for (char ch : datePart + " ") {
-        if (std::isalnum(static_cast<unsigned char>(ch))) {
-            cur += ch;
-        } else if (ch == ' ' || ch == '-' || ch == ',' || ch == '/' || ch == '.') {
-            if (!cur.empty()) words.push_back(cur);
-            cur.clear();
-        } else {
-            return false;
-        }
-    }
-    if (words.size() != 3) return false;
-    int month = 0;
-    std::vector<std::string> numbers;
-    for (const auto& w : words) {
-        if (std::isalpha(static_cast<unsigned char>(w[0]))) {
-            if (month || w.size() < 3) return false;
-            const std::string lw = lowerAscii(w);
-            for (int m = 0; m < 12; ++m)
-                if (lw.compare(0, 3, months[m]) == 0) month = m + 1;
-            if (!month) return false;
-        } else {
-            numbers.push_back(w);
-        }
-    }
-    if (!month || numbers.size() != 2) return false;
-    // The year is the number with four digits, else the last one.
-    size_t yearIndex = numbers[0].size() == 4 ? 0 : 1;
-    std::string composed = std::to_string(month) + "/" + numbers[1 - yearIndex] + "/" + numbers[yearIndex];
-    if (!timePart.empty()) composed += " " + timePart;
-    return parseDateText(composed, serial);
-}
-
 // "{guid {...}}" at sql[i]: its length, 0 when the text there is no GUID
 // literal; the GUID in the engine's stored form goes to out.
 size_t guidLiteral(std::string_view sql, size_t i, std::string& out) {

@@ -1,15 +1,18 @@
 // Storage forms shared by the translator, the SQL functions and the record
 // sets: dates as text with optional milliseconds, and number literals that
 // SQLite reads exactly.
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/jet/sql/JetSql.h"
 #include "runtime/DateSerial.h"
+#include "runtime/Text.h"
 
 namespace dalvera::jet {
 
@@ -121,6 +124,57 @@ bool parseDateWithMillis(std::string_view text, double& serial) {
     return true;
 }
 
+// Dates written with a month name: "31-Jan-2024", "Jan 31, 2024", "January 31 2024 10:00".
+bool parseNamedMonthDate(std::string_view text, double& serial) {
+    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    std::string datePart(text), timePart;
+    // The time starts at the first word holding ':'.
+    if (size_t colon = datePart.find(':'); colon != std::string::npos) {
+        size_t start = datePart.rfind(' ', colon);
+        if (start == std::string::npos) return false;
+        timePart = datePart.substr(start + 1);
+        datePart = datePart.substr(0, start);
+    }
+    std::vector<std::string> words;
+    std::string cur;
+    for (char ch : datePart + " ") {
+        if (std::isalnum(static_cast<unsigned char>(ch))) {
+            cur += ch;
+        } else if (ch == ' ' || ch == '-' || ch == ',' || ch == '/' || ch == '.') {
+            if (!cur.empty()) words.push_back(cur);
+            cur.clear();
+        } else {
+            return false;
+        }
+    }
+    if (words.size() != 3) return false;
+    int month = 0;
+    std::vector<std::string> numbers;
+    for (const auto& w : words) {
+        if (std::isalpha(static_cast<unsigned char>(w[0]))) {
+            if (month || w.size() < 3) return false;
+            const std::string lw = lowerAscii(w);
+            for (int m = 0; m < 12; ++m)
+                if (lw.compare(0, 3, months[m]) == 0) month = m + 1;
+            if (!month) return false;
+        } else {
+            numbers.push_back(w);
+        }
+    }
+    if (!month || numbers.size() != 2) return false;
+    // The year is the number with four digits, else the last one.
+    size_t yearIndex = numbers[0].size() == 4 ? 0 : 1;
+    std::string composed = std::to_string(month) + "/" + numbers[1 - yearIndex] + "/" + numbers[yearIndex];
+    if (!timePart.empty()) composed += " " + timePart;
+    return parseDateText(composed, serial);
+}
+
+bool readDateText(std::string_view text, double& serial) {
+    std::string t = trimBlanks(text);
+    return storageToDate(t, serial) || parseDateWithMillis(t, serial) || parseNamedMonthDate(t, serial);
+}
+
 bool currencyUnits(double d, int64_t& units) {
     if (!std::isfinite(d)) return false;
     char buf[400];
@@ -152,6 +206,25 @@ double currencyDouble(int64_t units) {
     char buf[48];
     std::snprintf(buf, sizeof buf, "%s%llu.%04llu", units < 0 ? "-" : "", a / 10000, a % 10000);
     return std::strtod(buf, nullptr);
+}
+
+bool normalizeGuid(std::string_view text, std::string& out) {
+    std::string_view t = text;
+    if (t.size() == 38 && t.front() == '{' && t.back() == '}') t = t.substr(1, 36);
+    if (t.size() != 36) return false;
+    std::string r = "{";
+    for (size_t i = 0; i < 36; ++i) {
+        char c = t[i];
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash) {
+            if (c != '-') return false;
+        } else if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+        r += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    out = r + "}";
+    return true;
 }
 
 std::string exactNumberText(std::string_view literal) {

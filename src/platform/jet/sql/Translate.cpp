@@ -1,5 +1,6 @@
 // Statement translation: the dialect's text to SQLite text.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <set>
 
@@ -33,6 +34,7 @@ bool isSpace(const Token& t) { return t.kind == Tok::Space || t.kind == Tok::Com
 struct Item {
     enum Kind { Space, Atom, Op, Stop } kind;
     std::string text;
+    const Token* tok = nullptr;  // the name or literal an atom was written as, if it is one
     bool logical = false;  // an atom that is a comparison or logical value (SQLite's 1 / 0)
     bool assign = false;   // the '=' of a SET assignment
 };
@@ -110,7 +112,7 @@ bool stopsOperand(const Item& it, const std::string& op, bool first) {
     if (it.kind == Item::Stop) return true;
     if (it.kind != Item::Op) return false;
     if (op == "&") return it.text == "&";
-    if (op == "\\") {
+    if (op == "\\" || op == "%") {
         if (first && (it.text == "-" || it.text == "+")) return false;
         return it.text == "+" || it.text == "-" || it.text == "&" || it.text == "\\" || it.text == "%";
     }
@@ -132,7 +134,7 @@ void foldOperator(std::vector<Item>& items, const std::string& op, const std::st
                 --l;
                 continue;
             }
-            if (op == "\\" && any && it.kind == Item::Op && (it.text == "-" || it.text == "+")) {
+            if ((op == "\\" || op == "%") && any && it.kind == Item::Op && (it.text == "-" || it.text == "+")) {
                 // A sign after an operator or at the start is unary and binds tighter than \.
                 size_t p = l - 1;
                 while (p > 0 && items[p - 1].kind == Item::Space) --p;
@@ -260,7 +262,7 @@ void foldLike(std::vector<Item>& items) {
         size_t lead = right.find_first_not_of(" \t\r\n");
         right = right.substr(lead == std::string::npos ? 0 : lead);
         std::string call = "jet_like(" + left + ", " + right + ")";
-        Item folded{Item::Atom, negated ? "(NOT " + call + ")" : call, true};
+        Item folded{Item::Atom, negated ? "(NOT " + call + ")" : call, nullptr, true};
         items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
         items.insert(items.begin() + static_cast<long>(l), folded);
         i = l;
@@ -307,6 +309,42 @@ void foldLogical(std::vector<Item>& items, std::string_view word, const std::str
         Item folded{Item::Atom, function + "(" + operand(l, i) + ", " + operand(i + 1, lastRight + 1) + ")"};
         items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
         items.insert(items.begin() + static_cast<long>(l), folded);
+        i = l;
+    }
+}
+
+// '/' (left to right, at the level of *) becomes jet_div, so that whole
+// numbers divide with their fraction as the dialect's '/' always does.
+void foldDivision(std::vector<Item>& items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].kind != Item::Op || items[i].text != "/") continue;
+        // Left: back over names, products and signs up to another operator or a stop.
+        size_t l = i;
+        while (l > 0) {
+            const Item& it = items[l - 1];
+            if (it.kind == Item::Stop) break;
+            if (it.kind == Item::Op && it.text != "*" && it.text != "." &&
+                !((it.text == "-" || it.text == "+") && !isBinarySign(items, l - 1)))
+                break;
+            --l;
+        }
+        while (l < i && items[l].kind == Item::Space) ++l;
+        // Right: an optional sign, then one operand.
+        size_t r = i + 1, lastRight = i;
+        bool first = true;
+        for (; r < items.size(); ++r) {
+            const Item& it = items[r];
+            if (it.kind == Item::Space) continue;
+            if (it.kind == Item::Stop) break;
+            if (it.kind == Item::Op && it.text != "." && !(first && (it.text == "-" || it.text == "+"))) break;
+            first = false;
+            lastRight = r;
+        }
+        if (l == i || lastRight == i)
+            raise(3075, "Syntax error (missing operand) in query expression near '/'.", kSource);
+        std::string left = itemText(items, l, i), right = itemText(items, i + 1, lastRight + 1);
+        items.erase(items.begin() + static_cast<long>(l), items.begin() + static_cast<long>(lastRight) + 1);
+        items.insert(items.begin() + static_cast<long>(l), Item{Item::Atom, "jet_div(" + left + ", " + right + ")"});
         i = l;
     }
 }
@@ -443,6 +481,403 @@ bool logicalNodes(const std::vector<Node>& kids) {
     return significant == 1 && only->group && logicalNodes(only->kids);
 }
 
+// ---- names of the statement's tables ----
+
+const std::set<std::string> kClauseWords = {"WHERE", "GROUP", "HAVING", "ORDER", "UNION", "PIVOT", "INTO"};
+const std::set<std::string> kJoinWords = {"INNER", "LEFT", "RIGHT", "OUTER", "FULL", "CROSS", "JOIN", "ON"};
+
+bool isWordIn(const Node& n, const std::set<std::string>& words) {
+    return !n.group && n.tok->kind == Tok::Word && words.count(upperAscii(n.tok->text));
+}
+
+// The tables of a FROM clause (seq[from, to)), with their aliases; a subquery
+// is a source with no table name.
+void collectSources(const std::vector<Node>& seq, size_t from, size_t to, Scope& out) {
+    bool expect = true;
+    for (size_t k = from; k < to && k < seq.size(); ++k) {
+        const Node& n = seq[k];
+        if (isBlank(n)) continue;
+        if (isPunct(n, ",") || isWord(n, "JOIN")) {
+            expect = true;
+            continue;
+        }
+        if (!expect) continue;  // join words and ON conditions
+        expect = false;
+        std::string table;
+        if (n.group) {
+            size_t f = nextSignificant(n.kids, 0);
+            if (f >= n.kids.size() || !isWord(n.kids[f], "SELECT")) {
+                collectSources(n.kids, 0, n.kids.size(), out);  // a join in parentheses
+                continue;
+            }
+        } else {
+            table = n.tok->kind == Tok::Word || n.tok->kind == Tok::Name ? n.tok->text : std::string();
+            if (table.empty() || isWordIn(n, kJoinWords)) continue;
+        }
+        std::string alias;
+        size_t j = nextSignificant(seq, k + 1);
+        if (j < to && isWord(seq[j], "AS")) j = nextSignificant(seq, j + 1);
+        if (j < to && !seq[j].group && (seq[j].tok->kind == Tok::Name || seq[j].tok->kind == Tok::Word) &&
+            !isWordIn(seq[j], kJoinWords) && !isWordIn(seq[j], kClauseWords)) {
+            alias = seq[j].tok->text;
+            k = j;
+        }
+        out.push_back({table, alias});
+    }
+}
+
+// The sources of the SELECT at seq[select]: its FROM clause up to the next clause.
+Scope sourcesOf(const std::vector<Node>& seq, size_t select, size_t end) {
+    Scope out;
+    size_t from = select + 1;
+    while (from < end && !isWord(seq[from], "FROM") && !isWord(seq[from], "UNION")) ++from;
+    if (from >= end || !isWord(seq[from], "FROM")) return out;
+    size_t to = from + 1;
+    while (to < end && !isWordIn(seq[to], kClauseWords)) ++to;
+    collectSources(seq, from + 1, to, out);
+    return out;
+}
+
+const std::string& sourceName(const std::pair<std::string, std::string>& s) {
+    return s.second.empty() ? s.first : s.second;
+}
+
+// The kind of the column a (qualified) name stands for, from the tables in
+// scope, innermost first; Any when it is no known column or could be several.
+StoreKind columnKind(const ExprContext& ctx, const std::string& qualifier, const std::string& name) {
+    if (!ctx.columns || !*ctx.columns) return StoreKind::Any;
+    auto find = [&](const std::string& table, StoreKind& kind) {
+        if (table.empty()) return false;
+        for (const auto& c : (*ctx.columns)(table))
+            if (equalsNoCase(c.name, name)) {
+                kind = c.kind;
+                return true;
+            }
+        return false;
+    };
+    for (auto scope = ctx.scopes.rbegin(); scope != ctx.scopes.rend(); ++scope) {
+        StoreKind kind = StoreKind::Any;
+        if (!qualifier.empty()) {
+            for (const auto& src : *scope)
+                if (equalsNoCase(sourceName(src), qualifier)) return find(src.first, kind) ? kind : StoreKind::Any;
+            continue;
+        }
+        int found = 0;
+        for (const auto& src : *scope) {
+            StoreKind k = StoreKind::Any;
+            if (find(src.first, k)) {
+                kind = k;
+                ++found;
+            }
+        }
+        if (found == 1) return kind;
+        if (found > 1) return StoreKind::Any;
+    }
+    return StoreKind::Any;
+}
+
+bool isNameAtom(const Item& it) {
+    return it.kind == Item::Atom && it.tok && (it.tok->kind == Tok::Name || it.tok->kind == Tok::Word) &&
+           it.text.rfind('?', 0) != 0;
+}
+
+size_t significantBefore(const std::vector<Item>& items, size_t end) {
+    while (end > 0 && items[end - 1].kind == Item::Space) --end;
+    return end == 0 ? std::string::npos : end - 1;
+}
+
+// The kind of the column reference that ends just before items[end] and is a
+// whole operand (a stop or the start before it); Any for anything else.
+StoreKind columnBefore(const std::vector<Item>& items, size_t end, const ExprContext& ctx) {
+    size_t n = significantBefore(items, end);
+    if (n == std::string::npos || !isNameAtom(items[n])) return StoreKind::Any;
+    std::string qualifier;
+    size_t first = n;
+    size_t dot = significantBefore(items, n);
+    if (dot != std::string::npos && items[dot].kind == Item::Op && items[dot].text == ".") {
+        size_t q = significantBefore(items, dot);
+        if (q == std::string::npos || !isNameAtom(items[q])) return StoreKind::Any;
+        qualifier = items[q].tok->text;
+        first = q;
+    }
+    size_t b = significantBefore(items, first);
+    if (b != std::string::npos && items[b].kind != Item::Stop) return StoreKind::Any;
+    return columnKind(ctx, qualifier, items[n].tok->text);
+}
+
+bool isComparison(const Item& it) {
+    if (it.kind != Item::Stop) return false;
+    for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">="})
+        if (it.text == op) return true;
+    return false;
+}
+
+[[noreturn]] void criteriaMismatch() { raise(3464, "Data type mismatch in criteria expression.", kSource); }
+
+enum class Typed { AsIs, Converted, NotOfType };
+
+// A text (or, for a date, a number) compared with a column, as the value of
+// the column's type it reads as: dates compare as dates, not as the text typed.
+Typed typedLiteral(const Token& tok, StoreKind kind, std::string& out) {
+    const bool text = tok.kind == Tok::String;
+    if (!text && !(tok.kind == Tok::Number && kind == StoreKind::Date)) return Typed::AsIs;
+    const std::string value = trimBlanks(tok.text);
+    double d = 0;
+    switch (kind) {
+    case StoreKind::Date:
+        if (text ? !readDateText(value, d) : !parseNumber(value, d)) return Typed::NotOfType;
+        if (!(d > -657435.0 && d < 2958466.0)) return Typed::NotOfType;
+        out = quoteString(dateToStorage(d));
+        return Typed::Converted;
+    case StoreKind::Boolean: {
+        const std::string t = lowerAscii(value);
+        if (t == "true" || t == "yes" || t == "on") out = "-1";
+        else if (t == "false" || t == "no" || t == "off") out = "0";
+        else if (parseNumber(value, d)) out = d != 0 ? "-1" : "0";
+        else return Typed::NotOfType;
+        return Typed::Converted;
+    }
+    case StoreKind::Guid: {
+        std::string g;
+        if (!normalizeGuid(value, g)) return Typed::NotOfType;
+        out = quoteString(g);
+        return Typed::Converted;
+    }
+    case StoreKind::Any: return Typed::AsIs;
+    default: {
+        if (!parseNumber(value, d) || !std::isfinite(d)) return Typed::NotOfType;
+        if (value.find_first_not_of("0123456789") == std::string::npos) {
+            out = exactNumberText(value);
+        } else {
+            char buf[40];
+            auto r = std::to_chars(buf, buf + sizeof buf, d);
+            out = exactNumberText(std::string(buf, r.ptr));
+        }
+        return Typed::Converted;
+    }
+    }
+}
+
+// True when seq[next] is an operator that makes the operand before it part of a larger one.
+bool beforeOperator(const std::vector<Node>& seq, size_t next, size_t end) {
+    if (next >= end || seq[next].group) return false;
+    if (isWord(seq[next], "MOD")) return true;
+    const Token& t = *seq[next].tok;
+    if (t.kind != Tok::Punct) return false;
+    for (const char* op : {"+", "-", "*", "/", "\\", "^", "&", "."})
+        if (t.text == op) return true;
+    return false;
+}
+
+bool isLiteralAtom(const Item& it) {
+    return it.kind == Item::Atom && it.tok && (it.tok->kind == Tok::String || it.tok->kind == Tok::Number);
+}
+
+// After a literal or a column was added: a literal compared with a typed
+// column (x = 'lit', 'lit' = x, x BETWEEN 'a' AND 'b') takes the column's type.
+// An equality also keeps the literal as written, so that a value another tool
+// stored in its own form is still found; an order needs a value of the type.
+void typeComparedLiteral(std::vector<Item>& items, const ExprContext& ctx) {
+    if (!ctx.columns) return;
+    size_t last = items.size() - 1;
+    size_t op = significantBefore(items, last);
+    if (op == std::string::npos) return;
+    const bool literal = isLiteralAtom(items[last]);
+    if (!literal && items[op].kind == Item::Op && items[op].text == ".") {
+        // The field of a qualified name: the comparison is before its qualifier.
+        size_t q = significantBefore(items, op);
+        if (q == std::string::npos || !isNameAtom(items[q])) return;
+        op = significantBefore(items, q);
+        if (op == std::string::npos) return;
+    }
+    if (items[op].kind != Item::Stop) return;
+    // An assignment of SET is no comparison (jet_store converts what it writes).
+    for (size_t k = op; k-- > 0;) {
+        if (isStop(items[k], "SET")) return;
+        if (isStop(items[k], "WHERE") || isStop(items[k], "SELECT")) break;
+    }
+    // equality: the comparison item to turn into [NOT] IN, or npos.
+    auto convert = [&](size_t at, StoreKind kind, size_t equality) {
+        if (kind == StoreKind::Any) return;
+        std::string typed;
+        Typed r = typedLiteral(*items[at].tok, kind, typed);
+        if (r == Typed::NotOfType && equality == std::string::npos) criteriaMismatch();
+        if (r != Typed::Converted || typed == items[at].text) return;
+        if (equality == std::string::npos) {
+            items[at].text = typed;
+            return;
+        }
+        items[equality].text = items[equality].text == "=" ? "IN" : "NOT IN";
+        items[at].text = "(" + typed + ", " + items[at].text + ")";
+    };
+    auto equalityOp = [&](size_t k) {
+        const std::string& o = items[k].text;
+        return o == "=" || o == "<>" || o == "!=" ? k : std::string::npos;
+    };
+    if (literal) {
+        if (isComparison(items[op])) return convert(last, columnBefore(items, op, ctx), equalityOp(op));
+        size_t between = op;
+        if (isStop(items[op], "AND")) {
+            size_t low = significantBefore(items, op);
+            if (low == std::string::npos || !isLiteralAtom(items[low])) return;
+            between = significantBefore(items, low);
+        }
+        if (between == std::string::npos || !isStop(items[between], "BETWEEN")) return;
+        size_t subject = between;
+        size_t neg = significantBefore(items, between);
+        if (neg != std::string::npos && isStop(items[neg], "NOT")) subject = neg;
+        return convert(last, columnBefore(items, subject, ctx), std::string::npos);
+    }
+    // The column on the right: 'lit' = x.
+    if (!isComparison(items[op])) return;
+    size_t lit = significantBefore(items, op);
+    if (lit == std::string::npos || !isLiteralAtom(items[lit])) return;
+    size_t b = significantBefore(items, lit);
+    if (b != std::string::npos && items[b].kind != Item::Stop) return;
+    StoreKind kind = columnBefore(items, items.size(), ctx);
+    std::string typed;
+    Typed r = kind == StoreKind::Any ? Typed::AsIs : typedLiteral(*items[lit].tok, kind, typed);
+    if (r == Typed::NotOfType && equalityOp(op) == std::string::npos) criteriaMismatch();
+    if (r == Typed::Converted) items[lit].text = typed;
+}
+
+// x [NOT] IN ('a', 'b'): the list of literals in the type of the column x,
+// each also as written.
+std::string typedInList(const std::vector<Item>& items, const Node& group, const ExprContext& ctx) {
+    size_t in = significantBefore(items, items.size());
+    if (!ctx.columns || in == std::string::npos || !isStop(items[in], "IN")) return {};
+    size_t subject = in;
+    size_t neg = significantBefore(items, in);
+    if (neg != std::string::npos && isStop(items[neg], "NOT")) subject = neg;
+    StoreKind kind = columnBefore(items, subject, ctx);
+    if (kind == StoreKind::Any) return {};
+    std::vector<std::vector<Node>> parts(1);
+    for (const Node& k : group.kids) {
+        if (isPunct(k, ","))
+            parts.emplace_back();
+        else
+            parts.back().push_back(k);
+    }
+    std::string list;
+    for (auto& part : parts) {
+        size_t f = nextSignificant(part, 0);
+        if (f >= part.size() || part[f].group || nextSignificant(part, f + 1) < part.size()) return {};
+        const Token& tok = *part[f].tok;
+        if (tok.kind != Tok::String && tok.kind != Tok::Number && tok.kind != Tok::Date) return {};
+        std::string raw = tok.kind == Tok::Number ? exactNumberText(tok.text) : quoteString(tok.text), typed;
+        list += (list.empty() ? "(" : ", ") + raw;
+        if (typedLiteral(tok, kind, typed) == Typed::Converted && typed != raw) list += ", " + typed;
+    }
+    return list + ")";
+}
+
+// ---- DISTINCTROW and the names of computed columns ----
+
+const std::set<std::string> kAggregates = {"COUNT", "SUM", "AVG", "MIN", "MAX", "FIRST", "LAST",
+                                          "STDEV", "STDEVP", "VAR", "VARP"};
+
+// Marks the sources the names in seq[from, to) read from; false when one cannot be told.
+bool markSources(const std::vector<Node>& seq, size_t from, size_t to, const Scope& scope, const ExprContext& ctx,
+                 std::vector<bool>& used, bool top) {
+    for (size_t k = from; k < to && k < seq.size(); ++k) {
+        const Node& n = seq[k];
+        if (n.group) {
+            size_t f = nextSignificant(n.kids, 0);
+            if (f < n.kids.size() && isWord(n.kids[f], "SELECT")) continue;  // a subquery reads its own tables
+            if (!markSources(n.kids, 0, n.kids.size(), scope, ctx, used, false)) return false;
+            continue;
+        }
+        if (top && isPunct(n, "*") && !(k > from && isPunct(seq[k - 1], "."))) return false;  // every table's fields
+        if (n.tok->kind != Tok::Word && n.tok->kind != Tok::Name) continue;
+        size_t next = nextSignificant(seq, k + 1);
+        if (n.tok->kind == Tok::Word && (kBoundaryWords.count(upperAscii(n.tok->text)) || isWordIn(n, {"NULL", "TRUE", "FALSE", "YES", "NO", "MOD"})))
+            continue;
+        if (next < seq.size() && seq[next].group) {
+            if (isWordIn(n, kAggregates)) return false;  // rows of groups, not of tables
+            continue;  // a function's name
+        }
+        size_t prev = k;
+        while (prev > from && isBlank(seq[prev - 1])) --prev;
+        if (prev > from && isWord(seq[prev - 1], "AS")) continue;  // an alias
+        if (prev > from && isPunct(seq[prev - 1], ".")) continue;  // the field of a qualifier
+        if (next < seq.size() && isPunct(seq[next], ".")) {
+            bool found = false;
+            for (size_t s = 0; s < scope.size(); ++s)
+                if (equalsNoCase(sourceName(scope[s]), n.tok->text)) used[s] = found = true;
+            if (!found) return false;
+            continue;
+        }
+        if (ctx.parameter(n.tok->text)) continue;
+        int found = 0;
+        for (size_t s = 0; s < scope.size(); ++s) {
+            if (scope[s].first.empty()) return false;  // a subquery's fields are not known
+            for (const auto& c : (*ctx.columns)(scope[s].first))
+                if (equalsNoCase(c.name, n.tok->text)) {
+                    used[s] = true;
+                    ++found;
+                    break;
+                }
+        }
+        if (found != 1) return false;
+    }
+    return true;
+}
+
+// DISTINCTROW: one row for each combination of rows of the tables whose
+// fields are selected (their row ids). Empty when that is every table, when
+// it cannot be told, and with aggregates, where it has no meaning.
+std::string distinctRowGroups(const std::vector<Node>& seq, size_t select, size_t end, const ExprContext& ctx) {
+    size_t d = nextSignificant(seq, select + 1);
+    if (d >= end || !isWord(seq[d], "DISTINCTROW") || !ctx.columns || !*ctx.columns) return {};
+    Scope scope = sourcesOf(seq, select, end);
+    if (scope.size() < 2) return {};
+    size_t from = d + 1;
+    while (from < end && !isWord(seq[from], "FROM")) ++from;
+    for (size_t k = from; k < end && !isWord(seq[k], "UNION"); ++k)
+        if (isWord(seq[k], "GROUP")) return {};
+    std::vector<bool> used(scope.size(), false);
+    if (!markSources(seq, d + 1, from, scope, ctx, used, true)) return {};
+    std::string keys;
+    for (size_t s = 0; s < scope.size(); ++s)
+        if (used[s]) keys += (keys.empty() ? "" : ", ") + quoteName(sourceName(scope[s])) + ".rowid";
+    if (keys.empty() || std::find(used.begin(), used.end(), false) == used.end()) return {};
+    return "GROUP BY " + keys;
+}
+
+// Unaliased computed columns of each select list are named Expr1000,
+// Expr1001, ... in the order of the list, as the engine names them.
+void nameComputedColumns(std::vector<Item>& items) {
+    auto plainName = [&](size_t k) { return isNameAtom(items[k]) && !equalsNoCase(items[k].text, "NULL"); };
+    auto star = [&](size_t k) { return items[k].kind == Item::Op && items[k].text == "*"; };
+    for (size_t sel = 0; sel < items.size(); ++sel) {
+        if (!isStop(items[sel], "SELECT")) continue;
+        size_t end = sel + 1;
+        while (end < items.size() && !isStop(items[end], "FROM") && !isStop(items[end], "UNION") &&
+               !isStop(items[end], "SELECT"))
+            ++end;
+        std::vector<size_t> computed;  // the last item of each computed column
+        for (auto [a, b] : commaParts(items, sel + 1, end)) {
+            std::vector<size_t> sig;
+            bool aliased = false;
+            for (size_t k = a; k < b; ++k) {
+                if (items[k].kind == Item::Space || isStop(items[k], "DISTINCT") || isStop(items[k], "ALL")) continue;
+                aliased = aliased || isStop(items[k], "AS");
+                sig.push_back(k);
+            }
+            if (aliased || sig.empty()) continue;
+            bool plain = (sig.size() == 1 && (plainName(sig[0]) || star(sig[0]))) ||
+                         (sig.size() == 3 && plainName(sig[0]) && items[sig[1]].kind == Item::Op &&
+                          items[sig[1]].text == "." && (plainName(sig[2]) || star(sig[2])));
+            if (!plain) computed.push_back(sig.back());
+        }
+        for (size_t k = computed.size(); k-- > 0;) {
+            auto at = items.begin() + static_cast<long>(computed[k]) + 1;
+            items.insert(at, {Item{Item::Space, " "}, Item{Item::Stop, "AS"}, Item{Item::Space, " "},
+                              Item{Item::Atom, quoteName("Expr" + std::to_string(1000 + k))}});
+        }
+    }
+}
+
 }  // namespace
 
 std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
@@ -456,16 +891,56 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
     bool unionLevel = false;
     for (size_t i = 0; i < coreEnd; ++i) unionLevel = unionLevel || isWord(seq[i], "UNION");
 
+    // Each SELECT at this level: the tables its names refer to, and the
+    // grouping its DISTINCTROW stands for, before its ORDER BY or UNION.
+    struct ScopeLevel {
+        ExprContext& ctx;
+        bool pushed = false;
+        ~ScopeLevel() {
+            if (pushed) ctx.scopes.pop_back();
+        }
+    } level{ctx};
     std::vector<Item> items;
+    std::vector<std::pair<size_t, std::string>> groupsAt;
+    for (size_t i = 0; i < coreEnd; ++i) {
+        if (!isWord(seq[i], "SELECT")) continue;
+        if (!level.pushed) {
+            ctx.scopes.push_back(sourcesOf(seq, i, coreEnd));
+            level.pushed = true;
+        }
+        std::string groups = distinctRowGroups(seq, i, coreEnd, ctx);
+        if (groups.empty()) continue;
+        size_t at = i + 1;
+        while (at < coreEnd && !isWord(seq[at], "UNION") && !isWord(seq[at], "ORDER")) ++at;
+        groupsAt.emplace_back(at, groups);
+    }
+    auto addGroups = [&](size_t at) {
+        for (const auto& [where, text] : groupsAt)
+            if (where == at) {
+                if (!items.empty() && items.back().kind != Item::Space) items.push_back({Item::Space, " "});
+                items.push_back({Item::Stop, text});
+                if (at < coreEnd) items.push_back({Item::Space, " "});
+            }
+    };
+
     const Node* previous = nullptr;  // the last significant node
     // In a SET list the first '=' of each assignment is no comparison.
     bool inSet = false, assignmentOpen = false;
     for (size_t i = 0; i < coreEnd; ++i) {
+        if (!groupsAt.empty()) addGroups(i);
         if (dropped[i]) continue;
+        if (i > 0 && level.pushed && isWord(seq[i], "SELECT")) ctx.scopes.back() = sourcesOf(seq, i, coreEnd);
         const Node& n = seq[i];
         const Node* before = previous;
         if (!isBlank(n)) previous = &n;
         if (n.group) {
+            if (before && isWord(*before, "IN")) {
+                std::string list = typedInList(items, n, ctx);
+                if (!list.empty()) {
+                    items.push_back({Item::Atom, list});
+                    continue;
+                }
+            }
             ++ctx.depth;
             std::string inner = translateSeq(n.kids, ctx);
             --ctx.depth;
@@ -474,7 +949,7 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
                           (!before || isWord(*before, "UNION") || isWord(*before, "ALL"));
             // SQLite takes no parentheses around the SELECTs of a UNION; a subquery does the same.
             items.push_back({Item::Atom, member ? "SELECT * FROM (" + inner + ")" : "(" + inner + ")",
-                             !member && logicalNodes(n.kids)});
+                             nullptr, !member && logicalNodes(n.kids)});
             continue;
         }
         const Token& t = *n.tok;
@@ -485,6 +960,20 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
         // An alias after AS names a column, never a parameter.
         const Item* lastItem = itemBefore(items, items.size());
         const bool afterAs = lastItem && lastItem->kind == Item::Stop && equalsNoCase(lastItem->text, "AS");
+        // A qualified name that is no field is a parameter by its whole name.
+        if (beforeDot && !afterDot && (t.kind == Tok::Name || t.kind == Tok::Word) && !ctx.parameters.empty()) {
+            size_t field = nextSignificant(seq, next + 1);
+            const std::string* p = nullptr;
+            if (field < coreEnd && !seq[field].group &&
+                (seq[field].tok->kind == Tok::Name || seq[field].tok->kind == Tok::Word))
+                p = ctx.parameter(t.text + "." + seq[field].tok->text);
+            if (p) {
+                items.push_back({Item::Atom, ctx.placeholder(*p)});
+                previous = &seq[field];
+                i = field;
+                continue;
+            }
+        }
         switch (t.kind) {
         case Tok::Space:
         case Tok::Comment:
@@ -492,22 +981,26 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
             break;
         case Tok::String:
         case Tok::Date:
-            items.push_back({Item::Atom, quoteString(t.text)});
+            items.push_back({Item::Atom, quoteString(t.text), &t});
+            if (!beforeDot && !beforeOperator(seq, next, coreEnd)) typeComparedLiteral(items, ctx);
             break;
         case Tok::Number:
-            items.push_back({Item::Atom, exactNumberText(t.text)});
+            items.push_back({Item::Atom, exactNumberText(t.text), &t});
+            if (!beforeOperator(seq, next, coreEnd)) typeComparedLiteral(items, ctx);
             break;
         case Tok::Name:
-            if (const std::string* p = (!afterDot && !beforeDot && !afterAs) ? ctx.parameter(t.text) : nullptr)
+            if (const std::string* p = (!afterDot && !beforeDot && !afterAs) ? ctx.parameter(t.text) : nullptr) {
                 items.push_back({Item::Atom, ctx.placeholder(*p)});
-            else
-                items.push_back({Item::Atom, quoteName(t.text)});
+            } else {
+                items.push_back({Item::Atom, quoteName(t.text), &t});
+                if (!beforeDot && !afterAs && !beforeOperator(seq, next, coreEnd)) typeComparedLiteral(items, ctx);
+            }
             break;
         case Tok::Word: {
             const std::string up = upperAscii(t.text);
             const size_t before = items.size();
             if (afterDot) {
-                items.push_back({Item::Atom, t.text});
+                items.push_back({Item::Atom, t.text, &t});
             } else if (up == "TRUE" || up == "YES") {
                 items.push_back({Item::Atom, "-1"});
             } else if (up == "FALSE" || up == "NO") {
@@ -533,7 +1026,7 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
                            (!beforeDot && !beforeGroup && !afterAs) ? ctx.parameter(t.text) : nullptr) {
                 items.push_back({Item::Atom, ctx.placeholder(*p)});
             } else {
-                items.push_back({Item::Atom, t.text});
+                items.push_back({Item::Atom, t.text, &t});
             }
             // A call is one operand with its argument list.
             if (beforeGroup && items.size() == before + 1 && items.back().kind == Item::Atom) {
@@ -543,7 +1036,11 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
                 call += "(" + translateSeq(seq[next].kids, ctx) + ")";
                 --ctx.depth;
                 items.back().text = call;
+                items.back().tok = nullptr;
                 i = next;
+            } else if (items.size() == before + 1 && items.back().tok && !beforeDot && !afterAs &&
+                       !beforeOperator(seq, next, coreEnd)) {
+                typeComparedLiteral(items, ctx);
             }
             break;
         }
@@ -568,13 +1065,17 @@ std::string translateSeq(const std::vector<Node>& seqIn, ExprContext& ctx) {
         }
     }
     foldOperator(items, "^", "jet_pow");
+    foldDivision(items);
     foldOperator(items, "\\", "jet_intdiv");
+    foldOperator(items, "%", "jet_mod");
     foldAdditive(items);
     foldOperator(items, "&", "jet_concat");
     foldLike(items);
     foldLogical(items, "XOR", "jet_xor");
     foldLogical(items, "EQV", "jet_eqv");
     foldLogical(items, "IMP", "jet_imp");
+    if (!groupsAt.empty()) addGroups(coreEnd);
+    if (ctx.columns) nameComputedColumns(items);
 
     std::string core;
     for (const Item& it : items) core += it.text;
@@ -824,6 +1325,15 @@ std::string checkedInsert(const std::vector<Node>& seq, size_t nameAt, const std
     return "WITH dv_sys_source(" + names + ") AS (" + source + ") " + head + " SELECT " + values + " FROM dv_sys_source";
 }
 
+// SQLite reads a statement only up to a NUL; what follows it must not be
+// dropped without a word (a WHERE clause cut short deletes more).
+void refuseNul(std::string_view jetSql) {
+    size_t nul = jetSql.find('\0');
+    if (nul == std::string_view::npos) return;
+    std::string before(jetSql.substr(nul > 40 ? nul - 40 : 0, nul > 40 ? 40 : nul));
+    raise(3075, "Syntax error (null character) in query expression '" + before + "'.", kJetSource);
+}
+
 Translation translateSelectInto(std::vector<Node>& seq, ExprContext& ctx, Translation& t) {
     // SELECT ... INTO target FROM ...: a make-table query.
     for (size_t i = 0; i < seq.size(); ++i) {
@@ -838,7 +1348,8 @@ Translation translateSelectInto(std::vector<Node>& seq, ExprContext& ctx, Transl
         if (n + 1 < seq.size() && isBlank(seq[n + 1])) ++n;
         seq.erase(seq.begin() + static_cast<long>(i), seq.begin() + static_cast<long>(n) + 1);
         t.kind = StatementKind::CreateTable;
-        t.sql = "CREATE TABLE " + quoteName(t.table) + " AS " + translateSeq(seq, ctx);
+        t.selectInto = translateSeq(seq, ctx);
+        t.sql = "CREATE TABLE " + quoteName(t.table) + " AS " + t.selectInto;
         return t;
     }
     t.sql = translateSeq(seq, ctx);
@@ -850,6 +1361,7 @@ Translation translateSelectInto(std::vector<Node>& seq, ExprContext& ctx, Transl
 Translation translate(std::string_view jetSql, const std::vector<std::string>& knownParameters,
                       const ColumnLookup& columns) {
     Translation t;
+    refuseNul(jetSql);
     std::vector<Token> tokens = tokenize(jetSql);
     size_t first = 0;
     while (first < tokens.size() && isSpace(tokens[first])) ++first;
@@ -880,6 +1392,7 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
     std::vector<Node> seq = buildTree(tokens, first, end);
     ExprContext ctx;
     ctx.bindNames = &t.bindNames;
+    if (columns) ctx.columns = &columns;
     for (const auto& p : t.parameters) ctx.parameters.push_back(p.name);
     for (const auto& k : knownParameters)
         if (!ctx.parameter(k)) ctx.parameters.push_back(k);
@@ -924,6 +1437,7 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
         size_t n = nextSignificant(seq, 1);
         if (n >= seq.size() || nameOf(seq[n]).empty()) raise(3144, "Syntax error in UPDATE statement.", kJetSource);
         t.table = nameOf(seq[n]);
+        ctx.scopes.push_back({{t.table, std::string()}});
         if (columns) {
             auto cols = columns(t.table);
             if (!cols.empty()) t.sql = checkedUpdate(withoutEnd(seq), n, t.table, cols, ctx);
@@ -965,6 +1479,7 @@ Translation translate(std::string_view jetSql, const std::vector<std::string>& k
             if (a >= where || !equalsNoCase(nameOf(seq[a]), qualifier))
                 raise(3086, "Could not delete from specified tables.", kJetSource);
         }
+        ctx.scopes.push_back({{t.table, std::string()}});
         std::vector<Node> rest(seq.begin() + static_cast<long>(from), seq.end());
         t.sql = "DELETE " + translateSeq(rest, ctx);
         return t;

@@ -496,6 +496,8 @@ std::string renderNumber(const Section& sec, double v, bool sign, const FormatLo
     double a = std::fabs(v);
     for (int k = 0; k < percents; ++k) a *= 100;
     for (int k = 0; k < scale; ++k) a /= 1000;
+    // Percent signs can scale a finite number past the largest double.
+    if (!std::isfinite(a)) return "#NUM!";
 
     int exponent = 0;
     const bool scientific = expAt < toks.size();

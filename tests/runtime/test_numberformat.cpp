@@ -102,6 +102,13 @@ TEST(NumberFormatNumbers, PercentAndScientific) {
     EXPECT_EQ(fmt(12345, "##0.0E+0"), "12.3E+3");
 }
 
+TEST(NumberFormatNumbers, PercentBeyondTheLargestDoubleShowsNum) {
+    EXPECT_EQ(fmt(1e300, "0.00E+00%"), "1.00E+302%");
+    EXPECT_EQ(fmt(1e307, "0%"), "#NUM!");
+    EXPECT_EQ(fmt(-1e307, "0.00E+00%"), "#NUM!");
+    EXPECT_EQ(fmt(99, "0E+0" + std::string(160, '%')), "#NUM!");
+}
+
 TEST(NumberFormatSections, PickedBySignAndKind) {
     const char* f = "0.00;(0.00);\"zero\";\"text: \"@";
     EXPECT_EQ(fmt(1.5, f), "1.50");

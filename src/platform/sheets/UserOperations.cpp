@@ -116,7 +116,11 @@ UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
         }
     for (size_t i = 0; i < rows.size(); ++i)
         for (size_t j = 0; j < width; ++j) sheet->writeCell(target.r1 + int32_t(i), target.c1 + int32_t(j), values[i][j]);
-    for (auto& [fmt, cells] : implied) sheet->applyStyle(cells, [&](CellStyle& s) { s.numberFormat = fmt; });
+    // Not the binding itself in the lambda: clang before 16 cannot capture one.
+    for (auto& entry : implied) {
+        const std::string& fmt = entry.first;
+        sheet->applyStyle(entry.second, [&](CellStyle& s) { s.numberFormat = fmt; });
+    }
     sheet->setSelection({target}, target.r1, target.c1);
     sheet->changed({target});
     return Result::Accepted;

@@ -7,7 +7,6 @@
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
 #include <QApplication>
-#include <QCheckBox>
 #include <QColorDialog>
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -19,7 +18,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
-#include <QRadioButton>
 #include <QTimer>
 
 #include "gui/app/CommandSurface.h"

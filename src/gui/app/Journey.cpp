@@ -440,9 +440,18 @@ bool Journey::saveAs(MainWindow& window, const QString& path, QString& why) {
     return true;
 }
 
-bool Journey::run(MainWindow& window, const QStringList& actions) {
+bool Journey::run(MainWindow& window, const QStringList& actions, const std::function<void()>& start) {
+    int first = 0;
+    for (; first < actions.size() && isAnswer(actions[first]); ++first) {
+        QString why;
+        if (!queue(actions[first], &why)) {
+            problem("action " + quoted(actions[first]) + " failed: " + why);
+            return false;
+        }
+    }
+    if (start) start();
     if (!problems_.isEmpty()) return false;  // the start already went wrong
-    for (int i = 0; i < actions.size(); ++i) {
+    for (int i = first; i < actions.size(); ++i) {
         const QString& action = actions[i];
         QString why;
         if (isAnswer(action)) {

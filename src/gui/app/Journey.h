@@ -39,10 +39,11 @@ public:
     QtUserInterface::AutoResponder responder();
 
     // Runs the actions. The answers written right after an action are queued
-    // before it runs, so both orders work. False when an action failed, a
-    // dialog was not answered as queued, or an answer was never asked for;
-    // the first failure ends the run.
-    bool run(MainWindow& window, const QStringList& actions);
+    // before it runs, so both orders work; those written before the first
+    // action are there for `start` (the program's start, with its notices).
+    // False when an action failed, a dialog was not answered as queued, or an
+    // answer was never asked for; the first failure ends the run.
+    bool run(MainWindow& window, const QStringList& actions, const std::function<void()>& start = {});
 
     // Answers still waiting, as written.
     QStringList pending() const;

@@ -117,12 +117,13 @@ QString AppOptions::usage() {
            "  key:KEY            a key: F7, F12, ^s (Ctrl+S), +F6 (Shift+F6), {F9}\n"
            "  select:B2          select cells          type:B2=text   type into a cell\n"
            "  sheet:NAME         show a sheet          filter:B=value  pick an AutoFilter value\n"
-           "                                                           (filter:B= shows all)\n"
+           "  book:NAME          show a workbook                       (filter:B= shows all)\n"
            "  save:PATH          Save As of the shown workbook, its dialog answered with PATH;\n"
            "                     the format follows the extension (.xlsx .xls .csv .txt .htm\n"
            "                     .mht .xml); fails unless PATH was written\n"
            "Answers, queued for the dialogs the journey brings, each kind in its own order;\n"
-           "those written right after an action are queued before it runs:\n"
+           "those written right after an action are queued before it runs, those before\n"
+           "the first action are there for the program's start:\n"
            "  answer:BUTTON      the next message box: OK, Cancel, Yes, No, Retry, Abort, Ignore\n"
            "  input:TEXT         the next input box (the SQL prompt, a parameter prompt)\n"
            "  file:PATH          the next open or save dialog\n"
@@ -558,6 +559,16 @@ bool MainWindow::perform(const QString& action, QString* error) {
         if (!value.isEmpty() && std::find(choices.begin() + 1, choices.end(), value) == choices.end())
             return fail("column " + arg.left(eq) + " has no value " + value);
         grid_->applyFilter(col, value.isEmpty() ? choices.front() : value);
+    } else if (verb == "book") {
+        // The workbook a person picks in the list beside the sheet tabs.
+        for (const auto& b : session_.app().workbookList())
+            if (!b->closed() && !b->IsAddin() && QString::fromStdString(b->Name()) == arg.trimmed()) {
+                host::WorkbookPtr chosen = b;
+                guard([&] { user.activate(chosen); });
+                refresh();
+                return true;
+            }
+        return fail("no workbook " + arg);
     } else if (verb == "sheet") {
         if (!book) return fail("no workbook");
         bool found = false;

@@ -119,8 +119,7 @@ int main(int argc, char** argv) {
         jo.dialogShots = QString::fromStdString(options.dialogShots);
         Journey journey(jo);
         ui.setAutoResponder(journey.responder());
-        window.start();
-        bool ok = journey.run(window, options.actions);
+        bool ok = journey.run(window, options.actions, [&] { window.start(); });
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
         window.refresh(true);
         QApplication::processEvents();

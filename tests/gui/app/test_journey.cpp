@@ -271,6 +271,19 @@ TEST_F(ProgramJourneyTest, AnswersWrittenBeforeTheActionWorkToo) {
     EXPECT_EQ(txt[1], "Harbour Foods");
 }
 
+TEST_F(ProgramJourneyTest, AnswersBeforeTheFirstActionAreForTheStart) {
+    // The older variant on a ribbon host says at start where its menu is.
+    const QStringList older{"--variant", "11", "--host-version", "16.0", "--actions"};
+    ProgramRun unanswered = run(older + QStringList{"click:Open database"});
+    EXPECT_EQ(unanswered.exitCode, 1);
+    EXPECT_TRUE(unanswered.errors.contains("no answer was queued")) << unanswered.errors.toStdString();
+    EXPECT_FALSE(unanswered.errors.contains("open dialog")) << "the journey went on after its start failed";
+    std::filesystem::remove(dir_ + "/registry.reg");  // a first start again
+    ProgramRun answered = run(older + QStringList{"answer:No;click:Open database"});
+    EXPECT_EQ(answered.exitCode, 0) << answered.errors.toStdString();
+    EXPECT_TRUE(answered.errors.contains("open dialog")) << answered.errors.toStdString();
+}
+
 TEST_F(ProgramJourneyTest, WhatTheJourneyDidNotExpectFailsTheRun) {
     // The save's question has no answer.
     ProgramRun unanswered = run({"--actions", "click:Open database;click:Tables/Customers;key:F12"});

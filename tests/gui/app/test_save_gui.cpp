@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "WindowFixture.h"
+#include "data/XlsReader.h"
+#include "sheet/clsForm.h"
 #include "menus/ICB.h"
 
 namespace dalvera::testing {
@@ -96,6 +98,49 @@ TEST_F(WindowTest, SaveAsFromTheFileEntrySavesTheTableWorkbookOnceAndLetsGoOfIt)
     QTest::keyClick(&grid(), Qt::Key_F7);
     settle();
     EXPECT_EQ(ui_.shown().size(), 2u) << "F7 and F9 asked something";
+}
+
+TEST_F(WindowTest, InTheMenuVariantCtrlSAndF12SaveTheTableWorkbookThroughTheEngine) {
+    const std::string sample = sampleDatabase();
+    if (sample.empty()) GTEST_SKIP() << "the sample database was not built";
+    const std::string db = dir_ + "/sample.sqlite";
+    std::filesystem::copy_file(sample, db);
+    auto& w = open(11);
+    ui_.expectOpenFile(db);
+    ui_.expectForm("frmMessage", [](host::Form& f) { click(f, "cmdOK"); });
+    ASSERT_TRUE(w.perform("click:Open database"));
+    ASSERT_TRUE(w.perform("click:Tables/Customers"));
+    settle();
+    ui_.verifyAllConsumed();
+    ui_.clearShown();
+    auto table = session_->app().ActiveWorkbook();
+    ASSERT_EQ(table->Name(), GetProductName() + ".xls");
+    // Ctrl+S asks first; No keeps everything and is no failure.
+    goTo(2, 2);
+    ui_.expectMsgBox(host::answer::No, GetMessage(23));
+    QTest::keyClick(&grid(), Qt::Key_S, Qt::ControlModifier);
+    settle();
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(ui_.count(PromptKind::MsgBox), 1u) << ui_.lastMessage();
+    EXPECT_NE(goApplication->Form().Sheet(), nullptr);
+    // F12: one dialog proposing the variant's own name and format.
+    const std::string path = dir_ + "/customers.xls";
+    ui_.expectMsgBox(host::answer::Yes, GetMessage(23));
+    ui_.expectSaveAs(path);
+    QTest::keyClick(&grid(), Qt::Key_F12);
+    settle();
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(ui_.count(PromptKind::SaveAs), 1u);
+    EXPECT_EQ(ui_.last(PromptKind::SaveAs)->text, session_->app().DefaultFilePath() + "/" + GetProductName() + ".xls");
+    EXPECT_EQ(ui_.count(PromptKind::MsgBox), 2u) << ui_.lastMessage();
+    EXPECT_TRUE(readXls(path).ok);
+    EXPECT_EQ(w.windowTitle(), "customers.xls - Dalvera");
+    // The blank workbook is still there to go back to, by the list beside the tabs.
+    EXPECT_TRUE(w.perform("book:" + QString::fromStdString(book_->Name())));
+    EXPECT_EQ(session_->app().ActiveWorkbook(), book_);
+    QString why;
+    EXPECT_FALSE(w.perform("book:No such book", &why));
+    EXPECT_EQ(why, "no workbook No such book");
 }
 
 class SaveKeysTest : public WindowTest, public ::testing::WithParamInterface<int> {};

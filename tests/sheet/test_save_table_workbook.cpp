@@ -181,7 +181,10 @@ TEST_F(SaveTableWorkbookTest, TheMenuVariantProposesItsOwnNameAndSavesXlsWithCtr
     const Shown* dialog = ui_.last(PromptKind::SaveAs);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->text, session_->app().DefaultFilePath() + "/" + GetProductName() + ".xls");
-    EXPECT_EQ(dialog->filter.rfind("Excel" + GetMessage(9) + " (*.xls),*.xls,", 0), 0u) << dialog->filter;
+    // Its own format first, and no newer one.
+    EXPECT_EQ(dialog->filter, goExcel->GetSaveAsFilter());
+    EXPECT_LT(dialog->filter.find("(*.xls),*.xls,"), dialog->filter.find("*.xml")) << dialog->filter;
+    EXPECT_EQ(dialog->filter.find("xlsx"), std::string::npos) << dialog->filter;
     EXPECT_EQ(ui_.count(PromptKind::SaveAs), 1u);
     XlsBook written = readXls(path);
     ASSERT_TRUE(written.ok);

@@ -12,6 +12,7 @@
 #include "platform/registry/FileRegistry.h"
 #include "addin/SaveFormats.h"
 #include "platform/sheets/commandbars/CommandBarSet.h"
+#include "text/modGlobalization.h"
 
 namespace dalvera {
 
@@ -108,6 +109,12 @@ Session::Session(host::UserInterface& ui, SessionOptions options) : ui_(ui), opt
     app_->setCommandBars(std::move(bars));
     platform::registerSaveFormats(*app_);
     user_ = std::make_unique<platform::UserOperations>(*app_);
+    // The host's own Save As offers every format it writes, in the person's language.
+    user_->setSaveFilter([] {
+        std::string filter = GetMessage(232) + GetMessage(233);
+        for (int16_t n : {197, 198, 199, 200, 201}) filter += GetMessage(n);
+        return filter;
+    });
 
     registry_ = options_.registryFile.empty() ? std::make_unique<platform::FileRegistry>()
                                               : std::make_unique<platform::FileRegistry>(options_.registryFile);

@@ -130,6 +130,10 @@ void clsExcel::Detach() {
     app.CloseDataSource();
     app.Aux().ResetControlStates(app.MenuBar());
     app.Aux().ResetControlStates(app.CommandBar());
+    // The start state hides the row commands but leaves their keys; without a
+    // table sheet F6 to F9 must do nothing.
+    app.Aux().EnableSheetCommands(app.MenuBar(), false);
+    app.Aux().EnableSheetCommands(app.CommandBar(), false);
 }
 
 void clsExcel::ReportEventError(const Error& e) {
@@ -169,6 +173,7 @@ void clsExcel::WorkbookActivate(const host::WorkbookPtr&) {
 }
 
 void clsExcel::WorkbookBeforeSave(const host::WorkbookPtr& workbook, bool, bool& cancel) {
+    bool prepared = false;
     try {
         if (!IsTableWorkbook(workbook)) return;
         cancel = true;
@@ -180,6 +185,7 @@ void clsExcel::WorkbookBeforeSave(const host::WorkbookPtr& workbook, bool, bool&
         if (!chosen.isString() || chosen.stringRef().empty()) return;
         std::string path = chosen.stringRef();
         moExcel_->SetEnableEvents(false);
+        prepared = true;
         goApplication->Form().PrepareForSave();
         std::string extension = goApplication->Aux().GetExtension(path);
         switch (goApplication->VariantCode()) {
@@ -199,6 +205,13 @@ void clsExcel::WorkbookBeforeSave(const host::WorkbookPtr& workbook, bool, bool&
     } catch (const Error& e) {
         moExcel_->SetEnableEvents(true);
         cancel = true;
+        // Not saved: the table sheet stays the person's, protected, with its edits marked.
+        if (prepared) {
+            try {
+                goApplication->Form().RestoreAfterFailedSave();
+            } catch (const Error&) {
+            }
+        }
         ReportEventError(e);
     }
 }

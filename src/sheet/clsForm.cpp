@@ -437,6 +437,18 @@ void clsForm::RestoreFilter() {
 void clsForm::PrepareForSave() {
     try {
         HostApp().SetScreenUpdating(false);
+        // Edits are known by their colour, which the save takes away; kept in
+        // case the save fails and the person goes on editing.
+        lookBeforeSave_.clear();
+        if (matrix_) {
+            for (size_t i = 0; i < rowChanged_.size(); ++i) {
+                if (rowChanged_[i].find('1') == std::string::npos) continue;
+                for (long k = 0; k < matrix_->FieldCount(); ++k) {
+                    host::RangePtr cell = matrix_->Field(k).Cell()->Offset(static_cast<long>(i) + 1, 0);
+                    lookBeforeSave_.push_back({cell, cell->Interior()->Color(), cell->Font()->Color()});
+                }
+            }
+        }
         sheet_->Parent()->Unprotect(clsAux::ProtectionPassword());
         sheet_->Unprotect(clsAux::ProtectionPassword());
         sheet_->Cells()->Interior()->SetColorIndex(xl::ColorIndexNone);
@@ -445,6 +457,32 @@ void clsForm::PrepareForSave() {
     } catch (const Error& e) {
         raise(e.number(), e.description(), "clsForm.PrepareForSave");
     }
+}
+
+void clsForm::RestoreAfterFailedSave() {
+    if (!sheet_) return;
+    clsAux& aux = goApplication->Aux();
+    sheet_->Cells()->Interior()->SetColor(aux.SettingColor(setting::ColorFormBack));
+    sheet_->Cells()->Font()->SetColor(aux.SettingColor(setting::ColorMatrixFront));
+    if (matrix_ && matrix_->DataRange()) {
+        host::RangePtr data = matrix_->DataRange();
+        // Colours only: which cells are locked was never touched.
+        for (long i = 0; i < matrix_->FieldCount(); ++i) {
+            const clsField& field = matrix_->Field(i);
+            host::RangePtr cells = HostApp().Intersect(field.Cell()->EntireColumn(), data);
+            if (!cells) continue;
+            const bool editable = !field.ReadOnly();
+            cells->Interior()->SetColor(aux.SettingColor(editable ? setting::ColorMatrixBack : setting::ColorMatrixBackReadOnly));
+            cells->Font()->SetColor(aux.SettingColor(editable ? setting::ColorMatrixFront : setting::ColorMatrixFrontReadOnly));
+        }
+        aux.FormatTitleRow(data);
+    }
+    for (const auto& look : lookBeforeSave_) {
+        if (!look.back.isNull()) look.cell->Interior()->SetColor(look.back.toLong());
+        if (!look.front.isNull()) look.cell->Font()->SetColor(look.front.toLong());
+    }
+    lookBeforeSave_.clear();
+    ProtectSheet();
 }
 
 void clsForm::CloseWorkbook() { sheet_->Parent()->Close(Variant(false)); }

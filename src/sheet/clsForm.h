@@ -83,6 +83,9 @@ public:
     void SaveFilter();
     void RestoreFilter();
     void PrepareForSave();
+    // After a save that failed once the sheet was prepared: the sheet is
+    // protected again and every unwritten edit marked again, so F7 still finds it.
+    void RestoreAfterFailedSave();
     void CloseWorkbook();
 
     // A change on the sheet: flags its rows and paints its cells as edited.
@@ -158,6 +161,12 @@ private:
     std::set<long> insertedRows_;
     FilterList filters_;
     long editedColour_ = 0;
+    // The colours of the cells of edited rows, as they were before a save prepared the sheet.
+    struct CellLook {
+        host::RangePtr cell;
+        Variant back, front;
+    };
+    std::vector<CellLook> lookBeforeSave_;
 };
 
 }  // namespace dalvera

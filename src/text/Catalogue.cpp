@@ -465,6 +465,13 @@ constexpr MessageText kMessages[] = {
      "Het bestand {1} is geen database die {product} kan openen.\r"
      "Mogelijk is het vervangen of beschadigd."},
     {230, "Allowed: from {1} to {2}.", "Toegestaan: van {1} tot en met {2}."},
+    {231,
+     "A file named \"{1}\" already exists in this place.\r"
+     "Do you want to replace it?",
+     "Er bestaat op deze plaats al een bestand met de naam \"{1}\".\r"
+     "Wilt u het vervangen?"},
+    {232, "Workbook (*.xlsx),*.xlsx,", "Werkmap (*.xlsx),*.xlsx,"},
+    {233, "Workbook in the older format (*.xls),*.xls,", "Werkmap in de oudere indeling (*.xls),*.xls,"},
 };
 
 constexpr CaptionText kCaptions[] = {

@@ -155,11 +155,27 @@ CommandSurface::CommandSurface(QMainWindow& window, host::CommandBars& bars, boo
         auto* layout = new QVBoxLayout(ribbonWidget_);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
+        auto* tabRow = new QHBoxLayout;
+        tabRow->setContentsMargins(0, 0, 0, 0);
+        tabRow->setSpacing(0);
+        // The File entry of a spreadsheet's ribbon: the host's own file
+        // commands, which the add-in's tab does not carry.
+        fileButton_ = new QToolButton(ribbonWidget_);
+        fileButton_->setObjectName("fileButton");
+        fileButton_->setPopupMode(QToolButton::InstantPopup);
+        fileButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        fileButton_->setAutoRaise(true);
+        auto* fileMenu = new QMenu(fileButton_);
+        fileMenu->setObjectName("fileMenu");
+        fileButton_->setMenu(fileMenu);
+        tabRow->addWidget(fileButton_);
         ribbonTabs_ = new QTabBar(ribbonWidget_);
         ribbonTabs_->setObjectName("ribbonTabs");
         ribbonTabs_->setDrawBase(false);
         ribbonTabs_->setExpanding(false);
-        layout->addWidget(ribbonTabs_);
+        tabRow->addWidget(ribbonTabs_);
+        tabRow->addStretch(1);
+        layout->addLayout(tabRow);
         auto* frame = new QFrame(ribbonWidget_);
         frame->setObjectName("ribbonFrame");
         frame->setFrameShape(QFrame::StyledPanel);
@@ -175,6 +191,21 @@ CommandSurface::CommandSurface(QMainWindow& window, host::CommandBars& bars, boo
         layout->addWidget(frame);
         window_.setMenuWidget(ribbonWidget_);
     }
+}
+
+bool CommandSurface::onFileEntry(long id) {
+    // New, Close, Save, Save As and Exit: the ones this window carries out.
+    return id == 18 || id == 106 || id == 3 || id == 748 || id == 752;
+}
+
+host::ControlPtr CommandSurface::filePopup() {
+    try {
+        auto controls = bars_.Item(1)->Controls();
+        for (long i = 1; i <= controls->Count(); ++i)
+            if (controls->Item(i)->Id() == 30002) return controls->Item(i);
+    } catch (const Error&) {
+    }
+    return nullptr;
 }
 
 host::ControlPtr CommandSurface::addinMenu() {
@@ -213,16 +244,17 @@ void CommandSurface::rebuild() {
     }
 }
 
-void CommandSurface::fillMenu(QMenu* menu, const host::ControlPtr& popup) {
+void CommandSurface::fillMenu(QMenu* menu, const host::ControlPtr& popup,
+                              std::function<bool(const host::ControlPtr&)> shown) {
     // Filled when it opens, so it always lists the popup's controls of the moment.
-    QObject::connect(menu, &QMenu::aboutToShow, menu, [this, menu, popup] {
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [this, menu, popup, shown] {
         for (QMenu* old : menu->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) old->deleteLater();
         menu->clear();
         try {
             auto controls = popup->Controls();
             for (long i = 1; i <= controls->Count(); ++i) {
                 auto c = controls->Item(i);
-                if (!c->Visible()) continue;
+                if (!c->Visible() || (shown && !shown(c))) continue;
                 if (c->BeginGroup() && i > 1) menu->addSeparator();
                 const QString text = QString::fromStdString(c->Caption());
                 if (c->Type() == host::ctl::Popup) {
@@ -244,6 +276,11 @@ void CommandSurface::fillMenu(QMenu* menu, const host::ControlPtr& popup) {
 }
 
 void CommandSurface::buildRibbon() {
+    if (auto file = filePopup(); file && !fileFilled_) {
+        fileButton_->setText(buttonText(file->Caption()));
+        fileFilled_ = true;
+        fillMenu(fileButton_->menu(), file, [](const host::ControlPtr& c) { return onFileEntry(c->Id()); });
+    }
     auto menu = addinMenu();
     const QString tab = menu ? buttonText(menu->Caption()) : QString();
     if (ribbonTabs_->count() == 0 || ribbonTabs_->tabText(0) != tab) {
@@ -258,7 +295,9 @@ void CommandSurface::buildRibbon() {
         }
         delete item;
     }
-    ribbonWidget_->setVisible(menu != nullptr);
+    // The File entry stays, with or without the add-in's tab.
+    fileButton_->setVisible(fileFilled_);
+    ribbonWidget_->setVisible(menu != nullptr || fileFilled_);
     if (!menu) return;
 
     bool first = true;

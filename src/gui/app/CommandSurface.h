@@ -18,6 +18,7 @@ class QToolBar;
 class QWidget;
 class QHBoxLayout;
 class QTabBar;
+class QToolButton;
 
 namespace dalvera::gui {
 
@@ -31,6 +32,10 @@ public:
     void rebuild();
     bool isRibbon() const { return ribbon_; }
     QWidget* ribbonWidget() const { return ribbonWidget_; }
+    // The ribbon's File entry (Save, Save As, Close...); nullptr with menus.
+    QToolButton* fileButton() const { return fileButton_; }
+    // The host's commands the ribbon's File entry lists, by built-in id.
+    static bool onFileEntry(long id);
 
     // The control a path of captions leads to ("Tables/Orders", "Info"):
     // searched in the add-in's menu first, then on the worksheet menu bar; a
@@ -49,7 +54,11 @@ public:
 private:
     void buildRibbon();
     void buildMenus();
-    void fillMenu(QMenu* menu, const host::ControlPtr& popup);
+    // `shown` picks the controls listed; all visible ones without it.
+    void fillMenu(QMenu* menu, const host::ControlPtr& popup,
+                  std::function<bool(const host::ControlPtr&)> shown = {});
+    // The worksheet menu bar's File popup, which the ribbon's File entry lists.
+    host::ControlPtr filePopup();
     QToolBar* buildToolbar(const host::BarPtr& bar);
 
     QMainWindow& window_;
@@ -58,6 +67,8 @@ private:
     Runner run_;
     QWidget* ribbonWidget_ = nullptr;
     QTabBar* ribbonTabs_ = nullptr;
+    QToolButton* fileButton_ = nullptr;  // the ribbon's File entry
+    bool fileFilled_ = false;
     QWidget* ribbonPanel_ = nullptr;
     std::vector<QPointer<QToolBar>> toolbars_;
     std::vector<QPointer<QMenu>> menus_;

@@ -18,6 +18,7 @@
 #include "gui/app/SheetGrid.h"
 #include "platform/sheets/commandbars/CommandBarSet.h"
 #include "runtime/Error.h"
+#include "text/modGlobalization.h"
 
 namespace dalvera::gui {
 
@@ -74,7 +75,20 @@ bool AppOptions::parse(const QStringList& args, AppOptions& out, QString& error)
             out.screenshot = v.toStdString();
         } else if (a == "--actions") {
             if (!value(v)) return false;
-            for (const auto& part : v.split(';', Qt::SkipEmptyParts)) out.actions << part.trimmed();
+            // ";;" stands for a semicolon inside an action.
+            v.replace(";;", QChar(0x1F));
+            for (auto part : v.split(';', Qt::SkipEmptyParts)) {
+                part.replace(QChar(0x1F), ';');
+                if (!part.trimmed().isEmpty()) out.actions << part.trimmed();
+            }
+        } else if (a == "--action") {
+            if (!value(v)) return false;
+            out.actions << v;  // taken as it is, semicolons and all
+        } else if (a == "--lenient") {
+            out.lenient = true;
+        } else if (a == "--dialog-shots") {
+            if (!value(v)) return false;
+            out.dialogShots = v.toStdString();
         } else if (a == "--registry") {
             if (!value(v)) return false;
             out.registry = v.toStdString();
@@ -89,8 +103,42 @@ bool AppOptions::parse(const QStringList& args, AppOptions& out, QString& error)
 QString AppOptions::usage() {
     return "Usage: dalvera [--variant 11|12|21|22] [--host-version V] [--lang en|nl]\n"
            "               [--database FILE] [--registry FILE]\n"
-           "               [--screenshot FILE.png] [--actions \"click:Open database;click:Tables/Orders\"]\n"
-           "Actions: click:<captions separated by />, key:F7, select:B2, type:B2=text, sheet:<name>, filter:B=value\n";
+           "               [--actions \"A;B;...\"] [--action A]... [--lenient]\n"
+           "               [--screenshot FILE.png] [--dialog-shots FOLDER]\n"
+           "\n"
+           "With --actions (or --action, or --screenshot) Dalvera runs a journey by itself and\n"
+           "ends: exit status 0 when every action worked and every dialog got the answer queued\n"
+           "for it, 1 otherwise, 2 for wrong arguments. Every message box, input box, file\n"
+           "dialog and form is told on standard error on one line (line breaks as \" / \").\n"
+           "\n"
+           "Actions, separated by ';' (';;' is a semicolon; --action takes one as it is):\n"
+           "  click:CAPTIONS     a control, by captions separated by / (click:Tables/Orders,\n"
+           "                     click:Execute SQL statement, click:File/Save As)\n"
+           "  key:KEY            a key: F7, F12, ^s (Ctrl+S), +F6 (Shift+F6), {F9}\n"
+           "  select:B2          select cells          type:B2=text   type into a cell\n"
+           "  sheet:NAME         show a sheet          filter:B=value  pick an AutoFilter value\n"
+           "  book:NAME          show a workbook                       (filter:B= shows all)\n"
+           "  save:PATH          Save As of the shown workbook, its dialog answered with PATH;\n"
+           "                     the format follows the extension (.xlsx .xls .csv .txt .htm\n"
+           "                     .mht .xml); fails unless PATH was written\n"
+           "Answers, queued for the dialogs the journey brings, each kind in its own order;\n"
+           "those written right after an action are queued before it runs, those before\n"
+           "the first action are there for the program's start:\n"
+           "  answer:BUTTON      the next message box: OK, Cancel, Yes, No, Retry, Abort, Ignore\n"
+           "  input:TEXT         the next input box (the SQL prompt, a parameter prompt)\n"
+           "  file:PATH          the next open or save dialog\n"
+           "  form:STEPS         the next form: name=text types, name clicks (by name or caption),\n"
+           "                     e.g. form:txtPassword=secret,cmdOK\n"
+           "  color:#RRGGBB      the next colour dialog\n"
+           "  cancel:input|file|form|color   cancels the next one of that kind\n"
+           "Without an answer a form is closed with OK and the open dialog takes --database;\n"
+           "any other dialog fails the run, and so does an answer left over at the end.\n"
+           "--lenient answers dialogs without an answer with their default button instead.\n"
+           "--dialog-shots writes a picture of each dialog to FOLDER.\n"
+           "\n"
+           "Example: dalvera --database sample.sqlite --actions \\\n"
+           "  \"click:Open database;click:Execute SQL statement;input:SELECT * FROM Orders;\\\n"
+           "   save:orders.csv;answer:Yes\"\n";
 }
 
 std::string AppOptions::effectiveHostVersion() const {
@@ -99,11 +147,30 @@ std::string AppOptions::effectiveHostVersion() const {
     return variant % 10 == 1 ? "11.0" : "16.0";
 }
 
+DesktopUserInterface::DesktopUserInterface() {
+    setReplaceQuestion([](const std::string& path) {
+        return GetMessage(231, Variant(QFileInfo(QString::fromStdString(path)).fileName().toStdString()));
+    });
+}
+
 std::string DesktopUserInterface::GetOpenFileName(const host::OpenFileRequest& request) {
     if (database_.empty()) return QtUserInterface::GetOpenFileName(request);
     host::OpenFileRequest preset = request;
     preset.initialFolder = QFileInfo(QString::fromStdString(database_)).absolutePath().toStdString();
     return QtUserInterface::GetOpenFileName(preset);
+}
+
+std::string keyFromAction(const QString& text) {
+    QString t = text.trimmed();
+    QString prefix;
+    while (!t.isEmpty() && QString("+^%").contains(t.front()) && t.size() > 1) {
+        prefix += t.front();
+        t.remove(0, 1);
+    }
+    if (t.isEmpty()) return {};
+    if (t.size() == 1) return (prefix + t.toLower()).toStdString();
+    if (!t.startsWith('{')) t = "{" + t.toUpper() + "}";
+    return (prefix + t).toStdString();
 }
 
 std::string onKeyName(int key, Qt::KeyboardModifiers modifiers) {
@@ -240,6 +307,8 @@ void MainWindow::guard(const std::function<void()>& action) {
         }
     }
     --running_;
+    // As the host does when the code that switched it off has ended.
+    if (running_ == 0 && !session_.app().ScreenUpdating()) session_.app().SetScreenUpdating(true);
     if (running_ == 0 && !destroying_) {
         // Drawn after the click that changed them has returned: its button may go.
         if (barsDirty_) commandsChanged();
@@ -270,14 +339,13 @@ void MainWindow::runBuiltIn(long id) {
     auto selection = grid_->selectedRange();
     switch (id) {
     case 18: app.Workbooks().Add(); break;  // New
+    // Both go through the host's save, so the before-save event decides first;
+    // a handler that takes the save over is no failure.
     case 3:  // Save
         if (book) user.save(book);
         break;
     case 748:  // Save As
-        if (book) {
-            Variant name = app.GetSaveAsFilename(book->Name() + ".xlsx", {}, 1, {});
-            if (name.isString()) book->SaveAs(name.text());
-        }
+        if (book) user.saveAs(book);
         break;
     case 106:  // Close
         if (book) user.close(book);
@@ -409,8 +477,24 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const std::string name = onKeyName(key->key(), key->modifiers());
     if (name.empty()) return false;
+    return pressKey(name);
+}
+
+long builtInKeyCommand(const std::string& key) {
+    if (key == "^s") return 3;       // Save
+    if (key == "{F12}") return 748;  // Save As
+    return 0;
+}
+
+bool MainWindow::pressKey(const std::string& name) {
     Variant binding = session_.app().keyBinding(name);
-    if (binding.isMissing()) return false;
+    if (binding.isMissing()) {
+        // Not taken over by OnKey: the host's own meaning of the key, if it has one.
+        const long command = builtInKeyCommand(name);
+        if (!command) return false;
+        guard([&] { runBuiltIn(command); });
+        return true;
+    }
     // A key bound to nothing is switched off: it does nothing at all.
     if (!binding.text().empty()) guard([&] { session_.user().pressKey(name); });
     return true;
@@ -447,8 +531,12 @@ bool MainWindow::perform(const QString& action, QString* error) {
         if (!control) return fail("no control " + arg);
         runControl(control);
     } else if (verb == "key") {
-        std::string key = arg.startsWith('{') || arg.size() == 1 ? arg.toStdString() : "{" + arg.toStdString() + "}";
-        guard([&] { user.pressKey(key); });
+        const std::string key = keyFromAction(arg);
+        if (key.empty()) return fail("key needs a key such as F7, ^s or +F6");
+        if (session_.user().editing()) return fail("a cell is being edited");
+        const Variant binding = session_.app().keyBinding(key);
+        if (!binding.isMissing() && binding.text().empty()) return fail("the key " + arg + " is switched off here");
+        if (!pressKey(key)) return fail("the key " + arg + " does nothing here");
     } else if (verb == "select" || verb == "type") {
         if (!sheet) return fail("no sheet to " + verb + " on");
         const int eq = arg.indexOf('=');
@@ -471,6 +559,16 @@ bool MainWindow::perform(const QString& action, QString* error) {
         if (!value.isEmpty() && std::find(choices.begin() + 1, choices.end(), value) == choices.end())
             return fail("column " + arg.left(eq) + " has no value " + value);
         grid_->applyFilter(col, value.isEmpty() ? choices.front() : value);
+    } else if (verb == "book") {
+        // The workbook a person picks in the list beside the sheet tabs.
+        for (const auto& b : session_.app().workbookList())
+            if (!b->closed() && !b->IsAddin() && QString::fromStdString(b->Name()) == arg.trimmed()) {
+                host::WorkbookPtr chosen = b;
+                guard([&] { user.activate(chosen); });
+                refresh();
+                return true;
+            }
+        return fail("no workbook " + arg);
     } else if (verb == "sheet") {
         if (!book) return fail("no workbook");
         bool found = false;

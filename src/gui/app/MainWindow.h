@@ -35,9 +35,14 @@ struct AppOptions {
     int countryCode = 0;      // 0: from the process locale
     std::string database;     // preset of the open dialog
     std::string screenshot;   // PNG to write after start-up and the actions
-    QStringList actions;      // "click:Tables/Orders", "key:F7", "select:B2", "type:B2=text", "sheet:Name", "filter:B=Beer"
+    QStringList actions;      // the journey of an unattended run (see usage())
     std::string registry;     // "": the user's own registry file
+    bool lenient = false;     // dialogs without a queued answer get their default
+    std::string dialogShots;  // a folder for a picture of each dialog of the run
     bool help = false;
+
+    // Actions or a screenshot: the program runs by itself and ends.
+    bool unattended() const { return !actions.isEmpty() || !screenshot.empty(); }
 
     // Parses the arguments after the program name; false with a reason on a bad one.
     static bool parse(const QStringList& args, AppOptions& out, QString& error);
@@ -48,6 +53,8 @@ struct AppOptions {
 // The desktop dialogs, with the open dialog starting where --database points.
 class DesktopUserInterface : public QtUserInterface {
 public:
+    // Asks before the save dialog's choice replaces a file, in the catalogue's words.
+    DesktopUserInterface();
     void setDatabase(const std::string& path) { database_ = path; }
     std::string GetOpenFileName(const host::OpenFileRequest& request) override;
 
@@ -57,6 +64,10 @@ private:
 
 // A key press as OnKey names keys ("{F7}", "^s", "+{F6}"); "" for keys it has no name for.
 std::string onKeyName(int qtKey, Qt::KeyboardModifiers modifiers);
+// A key as a script writes it ("F7", "^s", "+F6", "{F9}") in OnKey's notation.
+std::string keyFromAction(const QString& text);
+// The host's own command behind a key (Ctrl+S saves, F12 saves as); 0 for none.
+long builtInKeyCommand(const std::string& key);
 
 class MainWindow : public QMainWindow {
 public:
@@ -75,6 +86,11 @@ public:
     void refresh(bool full = false);
     // One scripted action (see AppOptions::actions); false with a reason.
     bool perform(const QString& action, QString* error = nullptr);
+    // A key as the person presses it: its OnKey binding, else the host's own
+    // meaning; false when it means nothing here.
+    bool pressKey(const std::string& key);
+    // The workbook the window shows (the add-in is never shown).
+    host::WorkbookPtr shownWorkbook();
 
     CommandSurface& commands() { return *commands_; }
     SheetGrid& grid() { return *grid_; }
@@ -87,7 +103,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    host::WorkbookPtr shownWorkbook();
     void refreshTabs(const host::WorkbookPtr& book);
     void refreshBooks(const host::WorkbookPtr& shown);
     void commandsChanged();

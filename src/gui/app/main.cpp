@@ -1,5 +1,6 @@
 // dalvera: the desktop front end. Starts the embedded spreadsheet application
-// with the add-in workbook, in one main window; --screenshot runs unattended.
+// with the add-in workbook, in one main window; --actions and --screenshot
+// run a journey unattended and end with its outcome.
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include "addin/Session.h"
+#include "gui/app/Journey.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/SheetGrid.h"
 
@@ -41,32 +43,15 @@ void ensureIconTheme() {
             }
 }
 
-// Answers the dialogs of an unattended run as a person in a hurry would:
-// the open dialog with --database, message boxes with their default button,
-// forms with OK; anything else is cancelled. Each answer is logged.
-QtUserInterface::AutoResponder unattended(const std::string& database) {
-    return [database](QWidget* dialog) {
-        if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
-            if (database.empty() || files->acceptMode() != QFileDialog::AcceptOpen) return false;
-            files->selectFile(QString::fromStdString(database));
-            std::fprintf(stderr, "dalvera: open dialog answered with %s\n", database.c_str());
-            QMetaObject::invokeMethod(files, "accept");
-            return true;
-        }
-        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-            std::fprintf(stderr, "dalvera: message \"%s\" answered\n", box->text().toUtf8().constData());
-            if (auto* b = box->defaultButton()) b->click();
-            else box->accept();
-            return true;
-        }
-        if (auto* ok = dialog->findChild<QPushButton*>("cmdOK"); ok && ok->isEnabled()) {
-            std::fprintf(stderr, "dalvera: form \"%s\" answered with OK\n", dialog->windowTitle().toUtf8().constData());
-            ok->click();
-            return true;
-        }
-        std::fprintf(stderr, "dalvera: dialog \"%s\" cancelled\n", dialog->windowTitle().toUtf8().constData());
-        return false;
-    };
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void quietUnattended(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg &&
+        (message.contains("propagateSizeHints") || message.contains("does not support raise()") ||
+         message.startsWith("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (qtDefaultHandler) qtDefaultHandler(type, context, message);
 }
 
 // For a person: the open dialog shows the --database file already chosen.
@@ -95,8 +80,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     const bool display = qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-    if (!options.screenshot.empty() && !display && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    if (options.unattended() && !display && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The account of an unattended run stays readable: the offscreen
+    // platform's notes about window hints are no part of it.
+    if (options.unattended()) qtDefaultHandler = qInstallMessageHandler(quietUnattended);
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Dalvera");
@@ -124,42 +112,34 @@ int main(int argc, char** argv) {
     window.resize(1280, 800);
     window.show();
 
-    auto runActions = [&] {
-        bool ok = true;
-        for (const auto& action : options.actions) {
-            QString why;
-            if (!window.perform(action, &why)) {
-                std::fprintf(stderr, "dalvera: action \"%s\" failed: %s\n", action.toUtf8().constData(),
-                             why.toUtf8().constData());
-                ok = false;
-            }
-            QApplication::processEvents();
-        }
-        return ok;
-    };
-
-    if (!options.screenshot.empty()) {
-        ui.setAutoResponder(unattended(options.database));
-        window.start();
-        bool ok = runActions();
+    if (options.unattended()) {
+        Journey::Options jo;
+        jo.lenient = options.lenient;
+        jo.database = options.database;
+        jo.dialogShots = QString::fromStdString(options.dialogShots);
+        Journey journey(jo);
+        ui.setAutoResponder(journey.responder());
+        bool ok = journey.run(window, options.actions, [&] { window.start(); });
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
-        window.refresh();
+        window.refresh(true);
         QApplication::processEvents();
-        const QString file = QString::fromStdString(options.screenshot);
-        if (!window.grab().save(file, "PNG")) {
-            std::fprintf(stderr, "dalvera: cannot write %s\n", options.screenshot.c_str());
-            return 1;
+        if (!options.screenshot.empty()) {
+            const QString file = QString::fromStdString(options.screenshot);
+            if (!window.grab().save(file, "PNG")) {
+                std::fprintf(stderr, "dalvera: cannot write %s\n", options.screenshot.c_str());
+                ok = false;
+            } else {
+                std::fprintf(stderr, "dalvera: screenshot written to %s\n",
+                             QFileInfo(file).absoluteFilePath().toUtf8().constData());
+            }
         }
-        std::fprintf(stderr, "dalvera: screenshot written to %s\n", QFileInfo(file).absoluteFilePath().toUtf8().constData());
         session.closeAddin();
+        std::fprintf(stderr, "dalvera: %s\n", ok ? "the journey went as written" : "the journey failed");
         return ok ? 0 : 1;
     }
 
     ui.setAutoResponder(preselect(options.database));
-    QTimer::singleShot(0, &window, [&] {
-        window.start();
-        runActions();
-    });
+    QTimer::singleShot(0, &window, [&] { window.start(); });
     const int rc = qapp.exec();
     session.closeAddin();
     return rc;

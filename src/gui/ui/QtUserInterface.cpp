@@ -289,12 +289,6 @@ std::string QtUserInterface::GetOpenFileName(const host::OpenFileRequest& reques
 
 Variant QtUserInterface::GetSaveAsFilename(const std::string& initialName, const std::string& filter,
                                            int filterIndex, const std::string& title) {
-    QFileDialog dialog(owner(), qs(title));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // The host only names the file; whoever saves asks about overwriting.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     // "Description (*.ext), *.ext, Other (*.x), *.x": descriptions and patterns alternate.
     std::vector<FileFilter> filters;
     const auto parts = split(filter, ',');
@@ -302,26 +296,66 @@ Variant QtUserInterface::GetSaveAsFilename(const std::string& initialName, const
         if (trimBlanks(parts[i]).empty() && i + 1 >= parts.size()) continue;
         filters.push_back(makeFilter(parts[i], i + 1 < parts.size() ? parts[i + 1] : std::string("*")));
     }
-    offerFilters(dialog, filters, filterIndex);
-    if (!initialName.empty()) {
-        QFileInfo initial(qs(initialName));
-        if (initialName.find('/') != std::string::npos) dialog.setDirectory(initial.absolutePath());
-        dialog.selectFile(initial.fileName());
-    }
-    if (runModal(dialog, [&dialog] { dialog.reject(); }) != QDialog::Accepted) return Variant(false);
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return Variant(false);
-    QString path = files.first();
-    if (QFileInfo(path).suffix().isEmpty()) {
-        const QStringList offered = qtFilters(filters);
-        const auto chosen = offered.indexOf(dialog.selectedNameFilter());
-        const QString ext = chosen >= 0 ? extensionOf(filters[static_cast<size_t>(chosen)]) : QString();
-        if (!ext.isEmpty()) {
-            if (path.endsWith('.')) path.chop(1);
-            path += "." + ext;
+    QStringList offeredExtensions;
+    for (const auto& f : filters)
+        for (const auto& p : f.patterns)
+            if (p.startsWith("*.") && p.size() > 2) offeredExtensions << p.mid(2).toLower();
+    QString proposed = qs(initialName);
+    int index = filterIndex;
+    while (true) {
+        QFileDialog dialog(owner(), qs(title));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        // Replacing is asked below, through the host's own message box.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        std::vector<FileFilter> offered = filters;
+        offerFilters(dialog, offered, index);
+        if (!proposed.isEmpty()) {
+            QFileInfo initial(proposed);
+            if (proposed.contains('/')) dialog.setDirectory(initial.absolutePath());
+            dialog.selectFile(initial.fileName());
         }
+        const QStringList names = qtFilters(offered);
+        // Another format chosen: the name's extension follows it, as people expect.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &offered, names,
+                                                                          offeredExtensions](const QString& chosen) {
+            auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+            const auto at = names.indexOf(chosen);
+            if (!edit || at < 0) return;
+            const QString ext = extensionOf(offered[static_cast<size_t>(at)]);
+            QString name = edit->text();
+            const auto dot = name.lastIndexOf('.');
+            if (ext.isEmpty() || dot <= 0 || !offeredExtensions.contains(name.mid(dot + 1).toLower())) return;
+            edit->setText(name.left(dot + 1) + ext);
+        });
+        if (runModal(dialog, [&dialog] { dialog.reject(); }) != QDialog::Accepted) return Variant(false);
+        const QStringList files = dialog.selectedFiles();
+        if (files.isEmpty()) return Variant(false);
+        QString path = files.first();
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        if (suffix.isEmpty() || !offeredExtensions.contains(suffix)) {
+            // A name without one of the offered extensions gets the chosen format's.
+            const auto chosen = names.indexOf(dialog.selectedNameFilter());
+            const QString ext = chosen >= 0 ? extensionOf(offered[static_cast<size_t>(chosen)]) : QString();
+            if (!ext.isEmpty()) {
+                if (path.endsWith('.')) path.chop(1);
+                path += "." + ext;
+            }
+        }
+        if (replaceQuestion_ && QFileInfo(path).isFile()) {
+            const int answer = MsgBox(replaceQuestion_(path.toStdString()),
+                                      host::mb::YesNo | host::mb::Exclamation | host::mb::DefaultButton2, title);
+            if (answer != host::answer::Yes) {
+                // Back to the dialog, with the name chosen, for another one.
+                proposed = path;
+                const auto chosen = names.indexOf(dialog.selectedNameFilter());
+                index = chosen >= 0 ? static_cast<int>(chosen) + 1 : filterIndex;
+                continue;
+            }
+        }
+        return Variant(path.toStdString());
     }
-    return Variant(path.toStdString());
 }
 
 bool QtUserInterface::EditColor(int, long& rgb) {

@@ -33,6 +33,12 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     QWidget* parent() const { return parent_; }
     void setAutoResponder(AutoResponder responder) { responder_ = std::move(responder); }
+    const AutoResponder& autoResponder() const { return responder_; }
+    // The question the save dialog asks before a file that exists is replaced
+    // (the path goes in); without one, nothing is asked.
+    void setReplaceQuestion(std::function<std::string(const std::string& path)> question) {
+        replaceQuestion_ = std::move(question);
+    }
 
     int MsgBox(const std::string& prompt, int style, const std::string& title) override;
     Variant ApplicationInputBox(const std::string& prompt, const std::string& title, const Variant& defaultValue,
@@ -56,6 +62,7 @@ private:
 
     QPointer<QWidget> parent_;
     AutoResponder responder_;
+    std::function<std::string(const std::string&)> replaceQuestion_;
 };
 
 // The host's texts break lines with "\r" (or "\r\n"); Qt wants "\n".

@@ -61,6 +61,7 @@ public:
     void unregisterMacro(const std::string& name);
     bool hasMacro(const std::string& name) const;
     void registerSaver(int fileFormat, Saver saver) { savers_[fileFormat] = std::move(saver); }
+    bool canSave(int fileFormat) const { return savers_.count(fileFormat) > 0; }
     void setCountryCode(int code) { countryCode_ = code; }
     int countryCode() const { return countryCode_; }
     void setVersion(const std::string& v) { version_ = v; }
@@ -330,6 +331,10 @@ std::shared_ptr<WorksheetImpl> rangeSheet(const host::RangePtr& r);
 const std::vector<Rect>& rangeAreas(const host::RangePtr& r);
 
 // What a person does, with the refusals, alerts and events a person meets.
+// The file format a path's extension stands for (any case); `current` for
+// an extension that stands for none.
+int fileFormatOfPath(const std::string& path, int current);
+
 class UserOperations {
 public:
     enum class Result { Accepted, Refused };
@@ -353,16 +358,34 @@ public:
     bool pressKey(const std::string& key);
     void activate(const host::WorksheetPtr& sheet);
     void activate(const host::WorkbookPtr& workbook);
-    // Ctrl+S; true when the workbook was written.
+    // Ctrl+S; true when the workbook was written. One never saved asks where, as Save As does.
     bool save(const host::WorkbookPtr& workbook);
+    // F12 or File > Save As: the before-save event comes first, and a handler
+    // that cancels it has taken the save over (that is no failure). Otherwise
+    // the host's dialog proposes the workbook's name and format; true when
+    // the workbook was written.
+    bool saveAs(const host::WorkbookPtr& workbook);
+    // The formats the host's own dialog offers, in the dialog's filter
+    // notation; asked each time, so it follows the language.
+    void setSaveFilter(std::function<std::string()> filter) { saveFilter_ = std::move(filter); }
+    // What the dialog proposes: the folder, the name with an extension the
+    // host can write (never one added to another), and the 1-based filter
+    // that matches it.
+    struct SaveSuggestion {
+        std::string path;
+        int filterIndex = 1;
+    };
+    SaveSuggestion suggestSaveName(const host::WorkbookPtr& workbook, const std::string& filter) const;
     // The close box; true when the workbook closed.
     bool close(const host::WorkbookPtr& workbook);
 
 private:
     bool refuseProtected(WorksheetImpl& sheet, const std::vector<Rect>& areas);
     bool acceptByValidation(WorksheetImpl& sheet, int32_t row, int32_t col, const Variant& value);
+    bool saveThroughDialog(const host::WorkbookPtr& workbook);
     EmbeddedApplication& app_;
     host::RangePtr editCell_;
+    std::function<std::string()> saveFilter_;
 };
 
 }  // namespace dalvera::platform

@@ -197,14 +197,74 @@ bool UserOperations::save(const host::WorkbookPtr& workbook) {
     bool neverSaved = workbook->Path().empty();
     if (app_.fireBeforeSave(workbook, neverSaved)) return false;
     EventsOff off(app_);  // the person's save raises the event once
-    if (neverSaved) {
-        Variant chosen = app_.GetSaveAsFilename(workbook->Name() + ".xlsx", {}, 1, {});
-        if (!chosen.isString()) return false;
-        workbook->SaveAs(chosen.stringRef(), Variant::missing());
-    } else {
-        workbook->Save();
-    }
+    if (neverSaved) return saveThroughDialog(workbook);
+    workbook->Save();
     return true;
+}
+
+bool UserOperations::saveAs(const host::WorkbookPtr& workbook) {
+    if (app_.fireBeforeSave(workbook, true)) return false;
+    EventsOff off(app_);
+    return saveThroughDialog(workbook);
+}
+
+bool UserOperations::saveThroughDialog(const host::WorkbookPtr& workbook) {
+    const std::string filter = saveFilter_ ? saveFilter_() : std::string();
+    const SaveSuggestion suggestion = suggestSaveName(workbook, filter);
+    Variant chosen = app_.GetSaveAsFilename(suggestion.path, filter, suggestion.filterIndex, {});
+    if (!chosen.isString() || chosen.stringRef().empty()) return false;
+    workbook->SaveAs(chosen.stringRef(), Variant::missing());  // the format follows the extension
+    return true;
+}
+
+namespace {
+// The extensions of each entry of a filter ("Text (*.txt),*.txt,Web (*.htm),*.htm;*.html").
+std::vector<std::vector<std::string>> filterExtensions(const std::string& filter) {
+    std::vector<std::vector<std::string>> out;
+    const auto parts = split(filter, ',');
+    for (size_t i = 1; i < parts.size(); i += 2) {
+        std::vector<std::string> exts;
+        for (const auto& pattern : split(parts[i], ';')) {
+            std::string p = trimBlanks(pattern);
+            if (p.rfind("*.", 0) == 0 && p.size() > 2) exts.push_back(lowerAscii(p.substr(2)));
+        }
+        out.push_back(std::move(exts));
+    }
+    return out;
+}
+}  // namespace
+
+UserOperations::SaveSuggestion UserOperations::suggestSaveName(const host::WorkbookPtr& workbook,
+                                                               const std::string& filter) const {
+    SaveSuggestion s;
+    std::string name = workbook->Name();
+    const auto entries = filterExtensions(filter);
+    std::string ext;
+    if (auto dot = name.rfind('.'); dot != std::string::npos) ext = lowerAscii(name.substr(dot + 1));
+    const int format = ext.empty() ? 0 : fileFormatOfPath(name, 0);
+    bool known = format != 0 && app_.canSave(format);
+    if (known && !entries.empty()) {
+        known = false;
+        for (size_t i = 0; i < entries.size() && !known; ++i)
+            for (const auto& e : entries[i])
+                if (e == ext) {
+                    known = true;
+                    s.filterIndex = static_cast<int>(i) + 1;
+                    break;
+                }
+    }
+    if (!known) {
+        // A name without a format of its own gets the first one offered; one
+        // whose format is not offered has its extension replaced, never added to.
+        std::string first = "xlsx";
+        if (!entries.empty() && !entries.front().empty()) first = entries.front().front();
+        if (format != 0) name.erase(name.rfind('.'));
+        name += "." + first;
+        s.filterIndex = 1;
+    }
+    const std::string folder = workbook->Path().empty() ? app_.DefaultFilePath() : workbook->Path();
+    s.path = folder.empty() ? name : folder + "/" + name;
+    return s;
 }
 
 bool UserOperations::close(const host::WorkbookPtr& workbook) {

@@ -438,10 +438,11 @@ void WorkbookImpl::Close(const Variant& saveChanges) {
     closeNow();
 }
 
-namespace {
-int formatForExtension(const std::string& path, int current) {
+int fileFormatOfPath(const std::string& path, int current) {
     auto dot = path.rfind('.');
-    std::string ext = dot == std::string::npos ? "" : lowerAscii(path.substr(dot + 1));
+    auto slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return current;
+    std::string ext = lowerAscii(path.substr(dot + 1));
     if (ext == "xlsx") return host::xl::OpenXMLWorkbook;
     if (ext == "xls") return host::xl::Excel8;
     if (ext == "csv") return host::xl::CSV;
@@ -451,12 +452,11 @@ int formatForExtension(const std::string& path, int current) {
     if (ext == "xml") return host::xl::XMLSpreadsheet;
     return current;
 }
-}  // namespace
 
 void WorkbookImpl::SaveAs(const std::string& fileName, const Variant& fileFormat) {
     requireOpen();
     if (trimBlanks(fileName).empty()) raise(err::HostRefusal, "SaveAs needs a file name.", kSource);
-    int format = fileFormat.isMissing() ? formatForExtension(fileName, fileFormat_) : fileFormat.toLong();
+    int format = fileFormat.isMissing() ? fileFormatOfPath(fileName, fileFormat_) : fileFormat.toLong();
     if (format == host::xl::WorkbookNormal) format = host::xl::Excel8;
     auto self = shared_from_this();
     if (app().fireBeforeSave(self, false))

@@ -62,7 +62,9 @@ TEST_F(WindowTest, AnUnattendedRunWritesTheWindowAfterItsActions) {
     // The first start's hint was answered rather than left open.
     EXPECT_TRUE(run.errors.contains("answered with OK")) << run.errors.toStdString();
     if (haveSample) {
-        EXPECT_TRUE(run.errors.contains("open dialog answered")) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains("open dialog")) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(QString::fromStdString("answered with " + dir_ + "/sample.sqlite")))
+            << run.errors.toStdString();
     }
 
     // An action that finds nothing to click fails the run, and says why.

@@ -14,15 +14,16 @@ namespace dalvera::test {
 struct EventLog : host::ApplicationEvents {
     std::vector<std::string> changes;  // "Sheet!Address"
     std::vector<std::string> activations;
-    bool cancelSave = false, cancelClose = false;
+    bool cancelSave = false, cancelClose = false, lastSaveAsUI = false;
     int saves = 0, closes = 0;
     void SheetChange(const host::WorksheetPtr& sheet, const host::RangePtr& target) override {
         changes.push_back(sheet->Name() + "!" + target->Address(false, false));
     }
     void SheetActivate(const host::WorksheetPtr& sheet) override { activations.push_back("sheet:" + sheet->Name()); }
     void WorkbookActivate(const host::WorkbookPtr& wb) override { activations.push_back("book:" + wb->Name()); }
-    void WorkbookBeforeSave(const host::WorkbookPtr&, bool, bool& cancel) override {
+    void WorkbookBeforeSave(const host::WorkbookPtr&, bool saveAsUI, bool& cancel) override {
         ++saves;
+        lastSaveAsUI = saveAsUI;
         cancel = cancelSave;
     }
     void WorkbookBeforeClose(const host::WorkbookPtr&, bool& cancel) override {

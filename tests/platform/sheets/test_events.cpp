@@ -73,6 +73,32 @@ TEST_F(SheetsTest, SaveGoesThroughBeforeSaveAndTheRegisteredSaver) {
     EXPECT_FALSE(book->Saved());
 }
 
+TEST_F(SheetsTest, SaveAsRaisesTheEventOnceBeforeItsDialogAndWritesTheChosenFormat) {
+    std::vector<std::pair<std::string, int>> written;
+    app->registerSaver(host::xl::CSV, [&](const host::Workbook&, const platform::WorkbookModel&,
+                                          const std::string& path, int format) { written.push_back({path, format}); });
+    // A handler that takes the save over: no dialog, nothing written, and no error.
+    events.cancelSave = true;
+    ui.saveAsNames = {Variant("/tmp/taken-over.csv")};
+    EXPECT_FALSE(user->saveAs(book));
+    EXPECT_EQ(events.saves, 1);
+    EXPECT_TRUE(events.lastSaveAsUI);
+    EXPECT_EQ(ui.saveAsNames.size(), 1u);
+    EXPECT_TRUE(written.empty());
+    // Otherwise the host's dialog; the extension chooses the format, and the
+    // event is not raised a second time by the save itself.
+    events.cancelSave = false;
+    EXPECT_TRUE(user->saveAs(book));
+    EXPECT_EQ(events.saves, 2);
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0], (std::pair<std::string, int>{"/tmp/taken-over.csv", host::xl::CSV}));
+    EXPECT_EQ(book->Name(), "taken-over.csv");
+    // Cancelling the dialog saves nothing.
+    EXPECT_FALSE(user->saveAs(book));
+    EXPECT_EQ(written.size(), 1u);
+    EXPECT_TRUE(app->EnableEvents());
+}
+
 TEST_F(SheetsTest, CloseAsksAndCanBeCancelled) {
     cell("A1")->SetValue(1);
     events.cancelClose = true;

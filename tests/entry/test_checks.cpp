@@ -182,6 +182,18 @@ TEST_F(ChecksTest, AWorkbookThatNamesNoEditionIsRefusedAsSuch) {
         std::filesystem::remove(dir_ + "/registry.reg");
         ui_.clearShown();
     }
+    // Told before the host is attached, yet in the host's language.
+    SessionOptions o;
+    o.countryCode = 31;
+    Session& s = start(o);
+    s.addin().workbook()->SetBuiltinDocumentProperties("Revision Number", Variant::longValue(13));
+    SetCountryCode(31);
+    const std::string dutch = GetMessage(242, Variant("13"));
+    SetCountryCode(0);
+    ui_.expectMsgBox(host::answer::OK, dutch, host::mb::Critical);
+    s.openAddin();
+    ui_.verifyAllConsumed();
+    expectRefused(s);
 }
 
 TEST_F(ChecksTest, AfterARefusedStartEveryCommandRaises91) {

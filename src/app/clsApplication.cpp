@@ -399,7 +399,13 @@ void clsApplication::ShowHelp() {
 void clsApplication::OpenUrl(const std::string& address) {
     try {
         host::shell().OpenDocument(address);
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        // A page of the manual on this disk: the internet has nothing to do with it.
+        const bool local = address.rfind("file://", 0) == 0 || address.find("://") == std::string::npos;
+        if (local && e.number() != err::FileNotFound) {
+            ShowMessage(GetMessage(240, Variant(address)), host::mb::Exclamation);
+            return;
+        }
         ShowMessage(GetMessage(153) + "\r\rURL: \r" + address, host::mb::Information);
     }
 }

@@ -114,6 +114,17 @@ TEST_F(HelpTest, AboutShowsTheVersionAndLinksToTheManual) {
     EXPECT_EQ(waitFor(log), link);
     ui_.verifyAllConsumed();
 
+    // Without an opener the link is named as a page on this disk, not as a network failure.
+    removeOpener();
+    ui_.expectForm("frmAbout", [&](host::Form& f) {
+        click(f, "lblLink");
+        click(f, "cmdOK");
+    });
+    ui_.expectMsgBox(host::answer::OK, GetMessage(240, Variant(link)), host::mb::Exclamation);
+    session_->app().Run("ThisWorkbook.ShowInfo");
+    EXPECT_EQ(ui_.lastMessage().find(GetMessage(153)), std::string::npos);
+    ui_.verifyAllConsumed();
+
     // In Dutch the link leads to the Dutch pages.
     SetCountryCode(31);
     ui_.expectForm("frmAbout", [&](host::Form& f) {

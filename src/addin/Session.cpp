@@ -1,5 +1,7 @@
 #include "addin/Session.h"
 
+#include <sqlite3.h>
+
 #include <map>
 
 #include "app/clsApplication.h"
@@ -41,13 +43,25 @@ const std::map<std::string, Method>& macroTable() {
     return table;
 }
 
-// The database engine of the platform serves these automation classes.
+// The platform serves these automation classes: the row and table classes only
+// while its database engine is installed, the file and shell classes always.
 void createObject(const std::string& progId) {
-    static const char* const known[] = {"ADODB.Connection", "ADODB.Command", "ADODB.Recordset", "DAO.DBEngine.36",
-                                        "DAO.DBEngine.120", "Scripting.FileSystemObject", "WScript.Shell"};
-    for (const char* k : known)
+    static const char* const rows[] = {"ADODB.Connection", "ADODB.Command", "ADODB.Recordset"};
+    static const char* const tables[] = {"DAO.DBEngine.36", "DAO.DBEngine.120"};
+    static const char* const always[] = {"Scripting.FileSystemObject", "WScript.Shell"};
+    for (const char* k : rows)
+        if (progId == k) {
+            if (host::platform().ado) return;
+            raise(429, "ActiveX component can't create object", progId);
+        }
+    for (const char* k : tables)
+        if (progId == k) {
+            if (host::platform().dao) return;
+            raise(429, "ActiveX component can't create object", progId);
+        }
+    for (const char* k : always)
         if (progId == k) return;
-    raise(429, "ActiveX component can't create object");
+    raise(429, "ActiveX component can't create object", progId);
 }
 }  // namespace
 
@@ -130,6 +144,8 @@ Session::Session(host::UserInterface& ui, SessionOptions options) : ui_(ui), opt
     p.dao = jet::daoProvider();
     p.ado = jet::adoProvider();
     host::installPlatform(std::move(p));
+    // The version of the SQLite library this process really loaded.
+    host::registerSystemFact("sqlite", sqlite3_libversion());
     addin_ = std::make_unique<AddinWorkbook>(*app_, options_.variant);
 }
 

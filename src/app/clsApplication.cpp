@@ -1,5 +1,7 @@
 #include "app/clsApplication.h"
 
+#include <cctype>
+
 #include "data/IDS.h"
 #include "data/clsDSAccess.h"
 #include "data/clsDSSQLServer.h"
@@ -22,10 +24,6 @@ namespace {
 // The edition word of a database kind, used in product names and message 13.
 std::string editionWord(int kind) { return kind == 1 ? "Server" : "Desk"; }
 
-std::string manualPage(const std::string& page) {
-    auto& fs = host::fileSystem();
-    return fs.BuildPath(fs.BuildPath(host::shell().ComponentFolder(), "help"), page);
-}
 
 // Restores the host after a command that switched it off, whatever happens.
 void restoreHost() {
@@ -37,6 +35,28 @@ void restoreHost() {
     app.SetStatusBar(Variant(GetMessage(6)));
 }
 }  // namespace
+
+std::string ManualPage(const std::string& page) {
+    auto& fs = host::fileSystem();
+    return fs.BuildPath(fs.BuildPath(host::shell().ComponentFolder(), "help"), page);
+}
+
+std::string ManualIndex() { return IsDutch() ? "nl/index.html" : "index.html"; }
+
+std::string FileUrl(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
+    }
+    return url;
+}
 
 std::string ComponentVersionText() {
     host::ComponentVersion v = host::shell().Version();
@@ -140,7 +160,7 @@ void clsApplication::ShowFirstMessage() {
             if (aux_->IsMessageEnabled(setting::ShowSelectDb)) {
                 std::string arg = GetTitle() + " " + editionWord(DbKind());
                 int answer = ShowMessage(GetMessage(13, Variant(arg)), host::mb::YesNo | host::mb::Exclamation);
-                if (answer == host::answer::Yes) OpenUrl(manualPage(DbKind() == 1 ? "ribbon-server.html" : "ribbon-desk.html"));
+                if (answer == host::answer::Yes) OpenUrl(ManualPage(DbKind() == 1 ? "ribbon-server.html" : "ribbon-desk.html"));
             }
             hint = GetMessage(14);
         } else {
@@ -360,19 +380,32 @@ void clsApplication::ShowSettings() {
 }
 
 void clsApplication::ShowHelp() {
-    std::string manual = manualPage("index.html");
-    try {
-        if (!host::fileSystem().FileExists(manual)) raiseStandard(err::FileNotFound);
-        host::shell().OpenDocument(manual);
-    } catch (const Error&) {
+    std::string manual = ManualPage(ManualIndex());
+    // A manual that is really missing is the one case for "can not be found".
+    if (!host::fileSystem().FileExists(manual)) {
         ShowMessage(GetMessage(194), host::mb::Exclamation);
+        return;
+    }
+    try {
+        host::shell().OpenDocument(manual);
+    } catch (const Error& e) {
+        if (e.number() == err::FileNotFound)
+            ShowMessage(GetMessage(194), host::mb::Exclamation);
+        else
+            ShowMessage(GetMessage(240, Variant(manual)), host::mb::Exclamation);
     }
 }
 
 void clsApplication::OpenUrl(const std::string& address) {
     try {
         host::shell().OpenDocument(address);
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        // A page of the manual on this disk: the internet has nothing to do with it.
+        const bool local = address.rfind("file://", 0) == 0 || address.find("://") == std::string::npos;
+        if (local && e.number() != err::FileNotFound) {
+            ShowMessage(GetMessage(240, Variant(address)), host::mb::Exclamation);
+            return;
+        }
         ShowMessage(GetMessage(153) + "\r\rURL: \r" + address, host::mb::Information);
     }
 }

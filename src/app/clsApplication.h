@@ -101,5 +101,11 @@ private:
 
 // The component's version as "major.minor".
 std::string ComponentVersionText();
+// A page of the manual that ships beside the program.
+std::string ManualPage(const std::string& page);
+// The manual's first page in the person's language.
+std::string ManualIndex();
+// A local path as a file:// address, with the characters an address cannot hold escaped.
+std::string FileUrl(const std::string& path);
 
 }  // namespace dalvera

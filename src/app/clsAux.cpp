@@ -249,6 +249,35 @@ std::string clsAux::GetExtension(const std::string& path) {
     return lowerAscii(host::fileSystem().GetExtensionName(path));
 }
 
+bool clsAux::CheckEdition() {
+    // The edition decides the settings key and what is probed: a workbook that
+    // names none is refused as what it is, not as a missing component.
+    bool known = false;
+    try {
+        int code = goApplication->VariantCode();
+        known = code == 11 || code == 12 || code == 21 || code == 22;
+    } catch (const Error&) {
+        known = false;
+    }
+    if (known) return true;
+    // Asked before the host is attached; the host's country still picks the language.
+    auto& running = host::platform().runningApplication;
+    if (auto app = running ? running() : nullptr) {
+        try {
+            SetCountryCode(app->International(host::xl::CountryCode).toLong());
+        } catch (const Error&) {
+        }
+    }
+    std::string revision;
+    try {
+        revision = goWorkbook ? goWorkbook->BuiltinDocumentProperties("Revision Number").text() : std::string();
+    } catch (const Error&) {
+        revision.clear();
+    }
+    ShowMessage(GetMessage(242, Variant(revision.empty() ? GetMessage(243) : revision)), host::mb::Critical);
+    return false;
+}
+
 bool clsAux::CheckComponents() {
     static const Component kRowEngine{"ADODB.Connection", "Microsoft Data Access Components (MDAC) 2.8",
                                       "components-rows.html"};

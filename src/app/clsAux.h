@@ -112,7 +112,8 @@ public:
     // A driver's message without its prefixes, introduced with the database kind.
     std::string CleanOdbcMessage(const std::string& text);
 
-    // Start-up checks; True when passed.
+    // Start-up checks; True when passed. CheckEdition runs first, before the host is attached.
+    bool CheckEdition();
     bool CheckComponents();
     bool CheckOtherVersions();
 };

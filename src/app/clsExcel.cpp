@@ -35,7 +35,8 @@ clsExcel::~clsExcel() {
 void clsExcel::QuitHiddenInstance() {
     auto& running = host::platform().runningApplication;
     host::ApplicationPtr global = running ? running() : nullptr;
-    if (global && !global->Visible()) global->Quit();
+    // Only another hidden instance: quitting the one the add-in lives in would close the add-in workbook.
+    if (global && global != moExcel_ && !global->Visible()) global->Quit();
 }
 
 void clsExcel::SaveUserOptions() {

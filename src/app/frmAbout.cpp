@@ -1,6 +1,7 @@
 #include "app/frmAbout.h"
 
 #include "app/clsApplication.h"
+#include "app/frmSysInfo.h"
 #include "entry/Globals.h"
 #include "host/Platform.h"
 #include "text/modGlobalization.h"
@@ -10,12 +11,13 @@ namespace dalvera {
 using host::makeControl;
 
 frmAbout::frmAbout() {
-    width = 320;
+    // Wide enough for the manual's address, which names the program's folder.
+    width = 520;
     height = 160;
-    controls.push_back(makeControl("lblProduct", host::ControlKind::Label, 12, 12, 290, 20));
-    controls.push_back(makeControl("lblVersion", host::ControlKind::Label, 12, 36, 290, 20));
-    controls.push_back(makeControl("lblLink", host::ControlKind::Hyperlink, 12, 60, 290, 20));
-    auto ok = makeControl("cmdOK", host::ControlKind::CommandButton, 224, 96, 80, 24);
+    controls.push_back(makeControl("lblProduct", host::ControlKind::Label, 12, 12, 496, 20));
+    controls.push_back(makeControl("lblVersion", host::ControlKind::Label, 12, 36, 496, 20));
+    controls.push_back(makeControl("lblLink", host::ControlKind::Hyperlink, 12, 60, 496, 20));
+    auto ok = makeControl("cmdOK", host::ControlKind::CommandButton, 428, 96, 80, 24);
     ok.caption = "&OK";
     ok.isDefault = ok.isCancel = true;
     controls.push_back(ok);
@@ -25,8 +27,8 @@ frmAbout::frmAbout() {
 void frmAbout::Prepare() {
     caption = GetCaption("frmAbout");
     control("lblProduct")->caption = GetProductName();
-    control("lblVersion")->caption = ComponentVersionText();
-    control("lblLink")->caption = "https://dalvera.example";
+    control("lblVersion")->caption = GetMessage(241, Variant(ComponentVersionText()));
+    control("lblLink")->caption = FileUrl(ManualPage(ManualIndex()));
     control("cmdSysInfo")->caption = GetCaption("cmdSysInfo");
 }
 
@@ -34,14 +36,11 @@ void frmAbout::Click(const std::string& controlName) {
     if (controlName == "cmdOK") {
         Hide();
     } else if (controlName == "lblLink") {
+        if (!goApplication) raise(91, "Object variable or With block variable not set");
         goApplication->OpenUrl(control("lblLink")->caption);
     } else if (controlName == "cmdSysInfo") {
-        // The desktop's own system report; a missing one is told, not fatal.
-        try {
-            host::shell().OpenDocument("/proc/cpuinfo");
-        } catch (const Error& e) {
-            host::ui().MsgBox(e.description(), host::mb::Information | host::mb::SetForeground, GetProductName());
-        }
+        frmSysInfo info;
+        if (info.Prepare()) host::ui().ShowForm(info);
     }
 }
 

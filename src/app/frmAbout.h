@@ -1,6 +1,6 @@
 #pragma once
-// The information dialog: the product's name and version, the maker's page and
-// a button that starts the system's information tool.
+// The information dialog: the product's name and version, a link to the manual
+// beside the program and a button that shows this system's facts.
 #include "host/Form.h"
 
 namespace dalvera {

@@ -15,6 +15,15 @@
 
 namespace dalvera {
 
+namespace {
+// After a refused start there is no controller: the command fails as an unset
+// object would, instead of reaching through nothing.
+clsApplication& controller() {
+    if (!goApplication) raise(91, "Object variable or With block variable not set");
+    return *goApplication;
+}
+}  // namespace
+
 Interface11::Interface11() { goApplication = std::make_shared<clsApplication>(); }
 
 Interface11::~Interface11() {
@@ -43,6 +52,13 @@ void Interface11::Initialize(const host::WorkbookPtr& oWorkbook) {
     try {
         if (!goApplication) return;
         goWorkbook = oWorkbook;
+        // Everything after this depends on the edition, the settings key first.
+        SetProductName(GetTitle());
+        if (!goApplication->Aux().CheckEdition()) {
+            goWorkbook->Close(Variant(false));
+            goApplication.reset();
+            return;
+        }
         SetProductName(goApplication->ProductName());
         goExcel = std::make_shared<clsExcel>();
         if (!goExcel->GetApplication()) return;
@@ -62,25 +78,25 @@ void Interface11::Initialize(const host::WorkbookPtr& oWorkbook) {
     }
 }
 
-void Interface11::GetDatabase() { goApplication->GetDatabase(); }
+void Interface11::GetDatabase() { controller().GetDatabase(); }
 
-void Interface11::Show() { goApplication->Form().ShowTable("", 0); }
+void Interface11::Show() { controller().Form().ShowTable("", 0); }
 
-void Interface11::ExecuteView() { goApplication->Command().Run(true, true, 0); }
+void Interface11::ExecuteView() { controller().Command().Run(true, true, 0); }
 
-void Interface11::ExecuteQuery() { goApplication->Command().Run(false, true, 0); }
+void Interface11::ExecuteQuery() { controller().Command().Run(false, true, 0); }
 
-void Interface11::ExecuteSQL() { goApplication->Command().Run(false, false, 0); }
+void Interface11::ExecuteSQL() { controller().Command().Run(false, false, 0); }
 
-void Interface11::AddRow() { goApplication->Form().AddRow(); }
+void Interface11::AddRow() { controller().Form().AddRow(); }
 
-void Interface11::WriteData() { goApplication->Form().WriteData(); }
+void Interface11::WriteData() { controller().Form().WriteData(); }
 
-void Interface11::DeleteRows() { goApplication->Form().DeleteRows(); }
+void Interface11::DeleteRows() { controller().Form().DeleteRows(); }
 
-void Interface11::Refresh() { goApplication->Form().Refresh(); }
+void Interface11::Refresh() { controller().Form().Refresh(); }
 
-void Interface11::ShowHelp() { goApplication->ShowHelp(); }
+void Interface11::ShowHelp() { controller().ShowHelp(); }
 
 void Interface11::ShowInfo() {
     static std::unique_ptr<frmAbout> about;
@@ -89,13 +105,13 @@ void Interface11::ShowInfo() {
     host::ui().ShowForm(*about);
 }
 
-void Interface11::ShowSettings() { goApplication->ShowSettings(); }
+void Interface11::ShowSettings() { controller().ShowSettings(); }
 
-void Interface11::ShowAllSheets() { goApplication->ShowAllSheets(); }
+void Interface11::ShowAllSheets() { controller().ShowAllSheets(); }
 
-void Interface11::CloseWorkbook() { goApplication->Form().CloseWorkbook(); }
+void Interface11::CloseWorkbook() { controller().Form().CloseWorkbook(); }
 
-void Interface11::ShowFirstMessage() { goApplication->ShowFirstMessage(); }
+void Interface11::ShowFirstMessage() { controller().ShowFirstMessage(); }
 
 void Interface11::SayHello() {
     host::ui().MsgBox("Hello", host::mb::Information | host::mb::SetForeground, GetTitle());

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/Ado.h"
 #include "host/Dao.h"
@@ -38,6 +40,16 @@ Registry& registry();
 Shell& shell();
 FileSystem& fileSystem();
 UserInterface& ui();
+
+// Facts about this system for the information dialog, as (key, value) pairs:
+// the shell's own (os, kernel, cpu, cpus, memory) and those that the front end
+// and the platform's libraries register (qt, sqlite). Keys, not captions: the
+// engine names them in the person's language.
+using SystemFacts = std::vector<std::pair<std::string, std::string>>;
+// Registers or replaces one fact; an empty value removes it.
+void registerSystemFact(const std::string& key, const std::string& value);
+// The shell's facts followed by the registered ones; raises what the shell raises.
+SystemFacts systemFacts();
 
 // The database engine's objects; error 429 (no such component) when the
 // platform has no database engine, as a missing installation would answer.

@@ -3,6 +3,8 @@
 // the well-known folders, the environment, opening documents and web addresses,
 // the component's own folder and version, new GUIDs and shortcut files.
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dalvera::host {
 
@@ -60,6 +62,9 @@ public:
     virtual ComponentVersion Version() = 0;
     // "{XXXXXXXX-XXXX-4XXX-YXXX-XXXXXXXXXXXX}", upper-case, random (version 4).
     virtual std::string CreateGuid() = 0;
+    // This machine as (key, value) pairs: "os", "kernel", "cpu", "cpus", "memory"
+    // (bytes). A fact that cannot be read is left out; error 75 when none can.
+    virtual std::vector<std::pair<std::string, std::string>> SystemInfo() = 0;
     // Reads a shortcut (.lnk) file; 53 when it is missing, 5 when it is no valid shortcut.
     virtual Shortcut ReadShortcut(const std::string& path) = 0;
 };

@@ -472,6 +472,23 @@ constexpr MessageText kMessages[] = {
      "Wilt u het vervangen?"},
     {232, "Workbook (*.xlsx),*.xlsx,", "Werkmap (*.xlsx),*.xlsx,"},
     {233, "Workbook in the older format (*.xls),*.xls,", "Werkmap in de oudere indeling (*.xls),*.xls,"},
+    {240,
+     "The manual is installed, but this system has no program to open it.\r"
+     "Open this file in a web browser:\r"
+     "{1}",
+     "De handleiding is geïnstalleerd, maar dit systeem heeft geen programma om haar te openen.\r"
+     "Open dit bestand in een webbrowser:\r"
+     "{1}"},
+    {241, "Version {1}", "Versie {1}"},
+    {242,
+     "The add-in workbook does not say which edition of {title} it is\r"
+     "(its Revision Number is {1}; 11, 12, 21 or 22 was expected).\r"
+     "Please re-install {title}.",
+     "De invoegtoepassing vermeldt niet welke editie van {title} zij is\r"
+     "(het revisienummer is {1}; verwacht werd 11, 12, 21 of 22).\r"
+     "Installeer {title} opnieuw."},
+    {243, "unreadable", "onleesbaar"},
+    {244, "{1} GB", "{1} GB"},
 };
 
 constexpr CaptionText kCaptions[] = {
@@ -506,6 +523,15 @@ constexpr CaptionText kCaptions[] = {
     // The information dialog.
     {"frmAbout", "About", "Over"},
     {"cmdSysInfo", "&System Info... ", "&Systeeminfo... "},
+    // The system information dialog: one caption per fact.
+    {"frmSysInfo", "System Information", "Systeeminformatie"},
+    {"factos", "Operating system", "Besturingssysteem"},
+    {"factkernel", "Kernel", "Systeemkern"},
+    {"factcpu", "Processor model", "Processormodel"},
+    {"factcpus", "Number of processors", "Aantal processoren"},
+    {"factmemory", "Memory", "Geheugen"},
+    {"factqt", "Qt version", "Qt-versie"},
+    {"factsqlite", "SQLite version", "SQLite-versie"},
 };
 
 constexpr bool strictlyAscending() {

@@ -13,6 +13,7 @@
 
 #include "platform/os/Environment.h"
 #include "platform/os/ShellLink.h"
+#include "platform/os/SystemInfo.h"
 #include "runtime/Error.h"
 
 #ifndef DALVERA_VERSION_MAJOR
@@ -177,6 +178,8 @@ std::string DesktopShell::CreateGuid() {
     }
     return s + "}";
 }
+
+std::vector<std::pair<std::string, std::string>> DesktopShell::SystemInfo() { return readSystemInfo(systemRoot_); }
 
 host::Shortcut DesktopShell::ReadShortcut(const std::string& path) {
     struct stat st {};

@@ -26,7 +26,8 @@ void applyNotation(const host::RangePtr& cells, const std::string& notation, int
     static const char* kGeneralDate = "d/m/yyyy h:mm:ss";
     if (notation.empty()) {
         if (type == 6) cells->SetNumberFormat(kMoney);
-        else if (type == 135) cells->SetNumberFormat(kGeneralDate);
+        // A date of any date type shows as a date, on result sheets too, not as its serial.
+        else if (type == 135 || type == 7 || type == 133) cells->SetNumberFormat(kGeneralDate);
         return;
     }
     if (notation == "Valuta") cells->SetNumberFormat(kMoney);
@@ -125,7 +126,8 @@ host::RangePtr clsApplication::ShowRecordset(const host::WorksheetPtr& sheet, ho
             else if (adotype::IsText(type) || type == adotype::Guid) cells->SetHorizontalAlignment(host::xl::HAlignLeft);
             // Text cells hold text: what is typed there (0612..., 007, 1.50) stays as typed.
             if (adotype::IsText(type) || type == adotype::Guid) cells->SetNumberFormat("@");
-            if (columnModel) applyNotation(cells, columnModel->Notation(), type);
+            // Result sheets too: a date shows as a date and an amount as money.
+            applyNotation(cells, columnModel ? columnModel->Notation() : std::string(), type);
         }
     }
     if (tableBook) tableBook->SetSaved(saved);

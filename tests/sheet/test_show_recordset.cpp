@@ -71,7 +71,7 @@ protected:
     host::WorksheetPtr other_;
 };
 
-TEST_F(ShowRecordsetTest, ResultSheetGetsRoundingAndAlignmentButNoFormatsOrCaptions) {
+TEST_F(ShowRecordsetTest, ResultSheetGetsRoundingAlignmentAndTheFormatsOfItsTypesButNoCaptions) {
     auto rs = open("SELECT D, S, C, W FROM Measures ORDER BY ID");
     auto range = goApplication->ShowRecordset(other_, *rs, 3, 2);
     EXPECT_EQ(range->Address(), "$B$3:$E$5");
@@ -80,8 +80,9 @@ TEST_F(ShowRecordsetTest, ResultSheetGetsRoundingAndAlignmentButNoFormatsOrCapti
     EXPECT_TRUE(other_->Range("B5")->Value().isEmpty());  // empty stays empty
     EXPECT_EQ(other_->Range("C4")->Value().text(), "0042");
     EXPECT_EQ(other_->Range("C4")->HorizontalAlignment().toLong(), xl::HAlignLeft);
-    EXPECT_EQ(other_->Range("D4")->NumberFormat().text(), "General");
-    EXPECT_EQ(other_->Range("E4")->NumberFormat().text(), "General");
+    // An amount and a date show as such, not as the numbers they are stored as.
+    EXPECT_EQ(other_->Range("D4")->NumberFormat().text(), "$ #,##0.00_-");
+    EXPECT_EQ(other_->Range("E4")->NumberFormat().text(), "d/m/yyyy h:mm:ss");
     goApplication->DataSource()->CloseRecordSet(rs);
 }
 

@@ -109,6 +109,10 @@ TEST_F(RunSqlTest, TypedSelectsLandOnResultSheetsNamedAfterTheStatement) {
     EXPECT_EQ(sheetNames(), (Texts{form().Sheet()->Name(), GetMessage(45) + " (2)", GetMessage(45),
                                    book()->Worksheets()->Item(4L)->Name()}));
     EXPECT_EQ(sheetNamed(GetMessage(45) + " (2)")->Cells(2, 1)->Value().toLong(), 4);
+    // Dates show as dates and amounts as money, not as the numbers they are stored as.
+    typeSql("SELECT OrderDate, Freight FROM Orders WHERE OrderNo = 1 AND OrderYear = 2024");
+    EXPECT_EQ(newestResult()->Cells(2, 1)->Text(), "20/1/2024 10:15:00");
+    EXPECT_EQ(newestResult()->Cells(2, 2)->Text(), "$ 12.50 ");
     EXPECT_TRUE(book()->ProtectStructure());
     EXPECT_FALSE(connectionOpen());
 }

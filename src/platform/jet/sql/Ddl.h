@@ -1,5 +1,6 @@
 #pragma once
 // Pieces the statement and DDL translators share. Internal to the translator.
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ bool isWord(const Node& n, std::string_view upper);
 bool isPunct(const Node& n, std::string_view p);
 bool isBlank(const Node& n);
 size_t nextSignificant(const std::vector<Node>& seq, size_t i);
+// The sequence with its comments made blanks, for pieces put together in another
+// order (a "--" comment would swallow what follows); the blanks live in made.
+std::vector<Node> withoutComments(const std::vector<Node>& seq, std::deque<Token>& made);
 
 // The tables a SELECT reads: (table, alias); a subquery has no table name.
 using Scope = std::vector<std::pair<std::string, std::string>>;

@@ -98,21 +98,6 @@ std::vector<Node> slice(const std::vector<Node>& seq, size_t from, size_t to) {
     return std::vector<Node>(seq.begin() + static_cast<long>(from), seq.begin() + static_cast<long>(to));
 }
 
-// Comments become blanks: the pieces are put together in another order.
-std::vector<Node> withoutComments(const std::vector<Node>& seq, std::deque<Token>& made) {
-    std::vector<Node> out;
-    for (const Node& n : seq) {
-        Node c = n;
-        if (n.group) {
-            c.kids = withoutComments(n.kids, made);
-        } else if (n.tok->kind == Tok::Comment) {
-            made.push_back(Token{Tok::Space, " ", n.tok->pos});
-            c.tok = &made.back();
-        }
-        out.push_back(std::move(c));
-    }
-    return out;
-}
 
 size_t topLevel(const std::vector<Node>& seq, size_t from, std::string_view word) {
     for (size_t i = from; i < seq.size(); ++i)

@@ -34,7 +34,7 @@ int16_t clsDS::FileFailureMessage(long engineNumber) {
 
 namespace {
 // A statement the file itself refused (read-only, locked) is told in the person's words.
-void raiseStatementError(const Error& e, const std::shared_ptr<ado::Connection>& connection, IDS& source) {
+[[noreturn]] void raiseStatementError(const Error& e, const std::shared_ptr<ado::Connection>& connection, IDS& source) {
     if (e.number() == ado::ProviderError && connection)
         if (const int16_t message = clsDS::FileFailureMessage(connection->NativeError()))
             raise(err::Exclamation, GetMessage(message, Variant(source.Connector())), e.source());

@@ -10,17 +10,10 @@ using dalvera::Variant;
 using dalvera::jet::crosstabSql;
 using dalvera::jet::translate;
 using dalvera::jet::testing::JetDb;
+using dalvera::jet::testing::errorNumber;
 
 namespace {
 
-long errorNumber(const std::string& sql) {
-    try {
-        translate(sql);
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // The session's two steps: the pivot values, then the statement for them.
 struct Crosstab {

@@ -8,17 +8,10 @@ using dalvera::Error;
 using dalvera::jet::StatementKind;
 using dalvera::jet::translate;
 using dalvera::jet::testing::JetDb;
+using dalvera::jet::testing::errorNumber;
 
 namespace {
 
-long errorNumber(const std::string& sql) {
-    try {
-        translate(sql);
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // name|declared type|notnull|default|pk, per column.
 std::vector<std::string> columns(JetDb& db, const std::string& table) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/jet/sql/JetSql.h"
+#include "runtime/Error.h"
 
 namespace dalvera::jet::testing {
 
@@ -60,5 +61,15 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
+
+// The number of the error a statement's translation raises; 0 when it translates.
+inline long errorNumber(const std::string& sql) {
+    try {
+        translate(sql);
+    } catch (const dalvera::Error& e) {
+        return e.number();
+    }
+    return 0;
+}
 
 }  // namespace dalvera::jet::testing

@@ -9,17 +9,10 @@
 using dalvera::Error;
 using dalvera::jet::translate;
 using dalvera::jet::testing::JetDb;
+using dalvera::jet::testing::errorNumber;
 
 namespace {
 
-long errorNumber(const std::string& sql) {
-    try {
-        translate(sql);
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 }  // namespace
 

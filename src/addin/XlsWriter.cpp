@@ -573,6 +573,13 @@ void writeNames(Stream& s, const WorkbookModel& model, const Formulas& formulas)
     }
 }
 
+// How many drop-down buttons the sheet's AutoFilter shows, as AUTOFILTERINFO counts them.
+uint32_t filterButtons(const SheetModel& sheet) {
+    const auto& af = sheet.autoFilter();
+    if (!af || af->range.c1 > kMaxXlsCols || af->range.r1 > kMaxXlsRows) return 0;
+    return static_cast<uint32_t>(std::min(af->range.c2, kMaxXlsCols) - af->range.c1 + 1);
+}
+
 // The AutoFilter: the number of its buttons, FILTERMODE while criteria hide rows,
 // and the criteria of each filtered column as comparisons with a number or a text.
 void writeAutoFilter(Stream& s, const SheetModel& sheet) {
@@ -581,7 +588,7 @@ void writeAutoFilter(Stream& s, const SheetModel& sheet) {
     bool any = std::any_of(af->columns.begin(), af->columns.end(), [](const FilterCriteria& c) { return c.on; });
     if (any) s.record(rec::FILTERMODE, std::vector<uint8_t>{});
     Bytes info;
-    info.u16(static_cast<uint32_t>(std::min(af->range.c2, kMaxXlsCols) - af->range.c1 + 1));
+    info.u16(filterButtons(sheet));
     s.record(rec::AUTOFILTERINFO, info);
     for (size_t k = 0; k < af->columns.size() && af->range.c1 + static_cast<int32_t>(k) <= kMaxXlsCols; ++k) {
         const FilterCriteria& c = af->columns[k];
@@ -731,8 +738,8 @@ void sheetProtectionOptions(Stream& s, const SheetModel& sheet) {
 // its text in a TXO and a NOTE naming the cell and the author. Shape ids come in
 // clusters of 1024 per drawing, the drawing group in the globals counts them.
 struct Drawing {
-    uint32_t id = 0;  // 0: the sheet has no comments
-    uint32_t shapes = 0;  // the group shape and one per comment
+    uint32_t id = 0;  // 0: the sheet has no drawing
+    uint32_t shapes = 0;  // the group shape, one per filter button and one per comment
     uint32_t firstShape() const { return id * 1024; }
 };
 
@@ -780,37 +787,102 @@ void textContinues(Stream& s, const std::u16string& text) {
     }
 }
 
-void writeComments(Stream& s, const SheetModel& sheet, const Drawing& drawing) {
+// The sheet's drawing: the AutoFilter's drop-down buttons first (a host draws the
+// filter's arrows only from these objects), then the comments. Each button is a
+// control shape over its heading cell with an OBJ of the combo-box kind.
+void writeDrawing(Stream& s, const SheetModel& sheet, const Drawing& drawing) {
     if (!drawing.id) return;
     const auto& comments = sheet.comments();
+    const uint32_t buttons = filterButtons(sheet);
     constexpr uint32_t anchorSize = 8 + 18, dataSize = 8, textboxSize = 8;
     constexpr uint32_t propertyCount = 4;
     constexpr uint32_t fspSize = 8 + 8, optSize = 8 + 6 * propertyCount;
-    constexpr uint32_t shapeSize = 8 + fspSize + optSize + anchorSize + dataSize + textboxSize;
+    constexpr uint32_t buttonSize = 8 + fspSize + optSize + anchorSize + dataSize;
+    constexpr uint32_t shapeSize = buttonSize + textboxSize;
     constexpr uint32_t groupSize = 8 + (8 + 16) + fspSize;
-    const uint32_t spgrSize = groupSize + shapeSize * static_cast<uint32_t>(comments.size());
+    const uint32_t spgrSize = groupSize + buttonSize * buttons + shapeSize * static_cast<uint32_t>(comments.size());
     const uint32_t dgSize = (8 + 8) + 8 + spgrSize;
     uint32_t spid = drawing.firstShape();
     uint16_t objectId = 0;
     std::vector<std::pair<const std::pair<int32_t, int32_t>*, uint16_t>> notes;
     bool first = true;
+    auto container = [&](Bytes& d) {
+        if (!first) return;
+        artHeader(d, 0xF, 0, 0xF002, dgSize);
+        artHeader(d, 0, drawing.id, 0xF008, 8);
+        d.u32(drawing.shapes);
+        d.u32(drawing.firstShape() + drawing.shapes - 1);
+        artHeader(d, 0xF, 0, 0xF003, spgrSize);
+        artHeader(d, 0xF, 0, 0xF004, groupSize - 8);
+        artHeader(d, 1, 0, 0xF009, 16);
+        for (int i = 0; i < 16; ++i) d.u8(0);
+        artHeader(d, 2, 0, 0xF00A, 8);
+        d.u32(spid++);
+        d.u32(0x5);  // group, patriarch
+        first = false;
+    };
+    for (uint32_t k = 0; k < buttons; ++k) {
+        const auto& af = *sheet.autoFilter();
+        Bytes d;
+        container(d);
+        artHeader(d, 0xF, 0, 0xF004, buttonSize - 8);
+        artHeader(d, 2, 201, 0xF00A, 8);  // a host control
+        d.u32(spid++);
+        d.u32(0xA00);
+        artHeader(d, 3, propertyCount, 0xF00B, 6 * propertyCount);
+        auto property = [&](uint32_t id, uint32_t value) {
+            d.u16(id);
+            d.u32(value);
+        };
+        property(0x007F, 0x01040104);  // locked against grouping, text and rotation
+        property(0x00BF, 0x00080008);  // text fits the shape
+        property(0x01FF, 0x00080000);  // no line
+        property(0x03BF, 0x00020000);  // shown
+        uint32_t col = xlsCol(af.range.c1) + k, row = xlsRow(af.range.r1);
+        artHeader(d, 0, 0, 0xF010, 18);
+        d.u16(1);  // moves with its cell, keeps its size
+        d.u16(col);
+        d.u16(0);
+        d.u16(row);
+        d.u16(0);
+        d.u16(std::min<uint32_t>(col + 1, kMaxXlsCols - 1));
+        d.u16(0);
+        d.u16(std::min<uint32_t>(row + 1, kMaxXlsRows - 1));
+        d.u16(0);
+        artHeader(d, 0, 0, 0xF011, 0);
+        s.record(rec::MSODRAWING, d);
+
+        const FilterCriteria* c = k < af.columns.size() ? &af.columns[k] : nullptr;
+        Bytes obj;
+        obj.u16(0x15);
+        obj.u16(18);
+        obj.u16(0x14);  // a combo box
+        obj.u16(++objectId);
+        obj.u16(0x2101);  // locked, a user-interface object, filled automatically
+        for (int i = 0; i < 12; ++i) obj.u8(0);
+        obj.u16(0x0C);  // scroll settings, unused by a filter button
+        obj.u16(20);
+        for (int i = 0; i < 20; ++i) obj.u8(0);
+        obj.u16(0x13);  // list data
+        obj.u16(0x1FEE);  // the whole structure is in this record
+        obj.u16(0);  // no source range
+        obj.u16(0);  // no items
+        obj.u16(0);  // nothing selected
+        obj.u16(0x0301);  // the list kind is given: an AutoFilter's
+        obj.u16(0);
+        obj.u16(c && c->on ? 0x000A : 0x0002);  // a plain drop-down button, marked while it filters
+        obj.u16(8);
+        obj.u16(0);
+        obj.u16(0);  // no current text
+        obj.u8(0);
+        obj.u8(0);  // pads the odd-sized text
+        obj.u32(0);  // end
+        s.record(rec::OBJ, obj);
+    }
     for (const auto& entry : comments) {
         const auto& [pos, c] = entry;
         Bytes d;
-        if (first) {
-            artHeader(d, 0xF, 0, 0xF002, dgSize);
-            artHeader(d, 0, drawing.id, 0xF008, 8);
-            d.u32(drawing.shapes);
-            d.u32(drawing.firstShape() + drawing.shapes - 1);
-            artHeader(d, 0xF, 0, 0xF003, spgrSize);
-            artHeader(d, 0xF, 0, 0xF004, groupSize - 8);
-            artHeader(d, 1, 0, 0xF009, 16);
-            for (int i = 0; i < 16; ++i) d.u8(0);
-            artHeader(d, 2, 0, 0xF00A, 8);
-            d.u32(spid++);
-            d.u32(0x5);  // group, patriarch
-            first = false;
-        }
+        container(d);
         artHeader(d, 0xF, 0, 0xF004, shapeSize - 8);
         artHeader(d, 2, 202, 0xF00A, 8);  // a text box
         d.u32(spid++);
@@ -1010,7 +1082,7 @@ std::pair<size_t, size_t> writeSheet(Stream& s, const SheetModel& sheet, int she
         }
     }
 
-    writeComments(s, sheet, drawing);
+    writeDrawing(s, sheet, drawing);
     const SheetView& view = sheet.view();
     bool frozen = view.frozen && (view.splitRow > 0 || view.splitColumn > 0);
     Bytes w;
@@ -1117,9 +1189,9 @@ std::vector<uint8_t> buildXlsWorkbookStream(const WorkbookModel& model) {
     std::vector<Drawing> drawings(model.sheets().size());
     uint32_t nextDrawing = 1;
     for (size_t i = 0; i < model.sheets().size(); ++i) {
-        size_t n = model.sheets()[i]->comments().size();
+        size_t n = model.sheets()[i]->comments().size() + filterButtons(*model.sheets()[i]);
         if (n == 0) continue;
-        if (n > 1022) refuse("sheet '" + model.sheets()[i]->name() + "' has more than 1022 comments");
+        if (n > 1022) refuse("sheet '" + model.sheets()[i]->name() + "' has more than 1022 comments and filter buttons");
         drawings[i] = {nextDrawing++, static_cast<uint32_t>(n + 1)};
     }
     writeDrawingGroup(s, drawings);

@@ -47,6 +47,13 @@ struct XlsSheet {
     int validationCount = -1;  // from DVAL
     std::map<std::pair<int, int>, XlsNote> notes;
     std::vector<uint32_t> noteObjects;  // ids of the note OBJ records
+    struct FilterButton {
+        uint32_t id = 0;
+        int listKind = 0;  // from the list data: 3 is an AutoFilter's
+        bool filtering = false;
+    };
+    std::vector<FilterButton> filterObjects;  // the combo-box OBJ records
+    std::vector<std::pair<int, int>> controlAnchors;  // column, row of each control shape
     std::vector<std::string> drawingErrors;  // inconsistencies of the drawing records
 };
 
@@ -240,6 +247,7 @@ inline XlsBook readXls(const std::string& path) {
         int64_t drawingLeft = -1;
         uint32_t shapesDeclared = 0, shapesSeen = 0;
         uint32_t lastObject = 0;
+        bool control = false;
         auto art = [&](const Record& r) {
             size_t q = r.data, end = r.data + r.size;
             if (drawingLeft < 0) {
@@ -251,7 +259,14 @@ inline XlsBook readXls(const std::string& path) {
             while (q + 8 <= end) {
                 uint32_t ver = u16(w, q) & 0xF, type = u16(w, q + 2), len = u32(w, q + 4);
                 if (type == 0xF008) shapesDeclared = u32(w, q + 8);
-                if (type == 0xF00A) ++shapesSeen;
+                if (type == 0xF00A) {
+                    ++shapesSeen;
+                    control = (u16(w, q) >> 4) == 201;
+                }
+                if (type == 0xF010 && control) {
+                    sheet.controlAnchors.emplace_back(static_cast<int>(u16(w, q + 10)), static_cast<int>(u16(w, q + 14)));
+                    control = false;
+                }
                 q += 8 + (ver == 0xF ? 0 : len);
             }
             if (q != end) sheet.drawingErrors.push_back("a drawing record ends inside an entry");
@@ -296,6 +311,20 @@ inline XlsBook readXls(const std::string& path) {
             if (r.type == 0x005D && u16(w, r.data) == 0x15 && u16(w, r.data + 4) == 0x19) {
                 lastObject = u16(w, r.data + 6);
                 sheet.noteObjects.push_back(lastObject);
+            }
+            if (r.type == 0x005D && u16(w, r.data) == 0x15 && u16(w, r.data + 4) == 0x14) {
+                // ftCmo, then the scroll settings, then the list data with its flags and drop-down style.
+                XlsSheet::FilterButton b;
+                b.id = u16(w, r.data + 6);
+                size_t q = r.data + 22;
+                EXPECT_EQ(u16(w, q), 0x0Cu);
+                q += 4 + u16(w, q + 2);
+                EXPECT_EQ(u16(w, q), 0x13u);
+                q += 4;
+                q += 2 + u16(w, q);  // the source range's formula
+                b.listKind = w[q + 5];
+                b.filtering = u16(w, q + 8) & 0x8;
+                sheet.filterObjects.push_back(b);
             }
             if (r.type == 0x01B6) {
                 // The text follows in CONTINUE records, each starting with its flag byte.

@@ -191,6 +191,14 @@ TEST_F(SavedTableWorkbookTest, TheXlsTableWorkbookKeepsProtectionNamesValidation
     ASSERT_TRUE(model.autoFilter().has_value());
     EXPECT_EQ(table.filterButtons, model.autoFilter()->range.cols());
     EXPECT_FALSE(table.filterMode);
+    // Each button is a drawn control on its heading cell, or a host shows no arrows.
+    ASSERT_EQ(static_cast<int>(table.filterObjects.size()), model.autoFilter()->range.cols());
+    ASSERT_EQ(table.controlAnchors.size(), table.filterObjects.size());
+    for (size_t k = 0; k < table.controlAnchors.size(); ++k) {
+        EXPECT_EQ(table.controlAnchors[k], std::make_pair(model.autoFilter()->range.c1 - 1 + static_cast<int>(k), model.autoFilter()->range.r1 - 1));
+        EXPECT_EQ(table.filterObjects[k].listKind, 3);
+        EXPECT_FALSE(table.filterObjects[k].filtering);
+    }
     auto filterName = std::find_if(book.names.begin(), book.names.end(), [](const XlsName& n) { return n.name == "builtin:13"; });
     ASSERT_NE(filterName, book.names.end());
     EXPECT_TRUE(filterName->hidden);
@@ -208,7 +216,8 @@ TEST_F(SavedTableWorkbookTest, TheXlsTableWorkbookKeepsProtectionNamesValidation
     EXPECT_TRUE(table.drawingErrors.empty()) << table.drawingErrors.front();
     ASSERT_EQ(table.notes.size(), model.comments().size());
     std::set<uint32_t> ids(table.noteObjects.begin(), table.noteObjects.end());
-    EXPECT_EQ(ids.size(), table.noteObjects.size()) << "object ids are unique";
+    for (const auto& b : table.filterObjects) ids.insert(b.id);
+    EXPECT_EQ(ids.size(), table.noteObjects.size() + table.filterObjects.size()) << "object ids are unique";
     for (const auto& [pos, c] : model.comments()) {
         auto it = table.notes.find({pos.first - 1, pos.second - 1});
         ASSERT_NE(it, table.notes.end()) << pos.first << "," << pos.second;
@@ -424,6 +433,9 @@ TEST_F(DataTest, XlsValidationListsDateBoundsFilterCriteriaAndNames) {
     EXPECT_EQ(data.hiddenRows, (std::set<int>{1, 3})) << "k2 and k4 are filtered out";
     EXPECT_EQ(data.filterButtons, 1);
     EXPECT_EQ(data.autoFilterRecords, 1);
+    ASSERT_EQ(data.filterObjects.size(), 1u);
+    EXPECT_TRUE(data.filterObjects[0].filtering) << "the arrow shows that its column filters";
+    EXPECT_TRUE(data.drawingErrors.empty()) << data.drawingErrors.front();
     ASSERT_EQ(read.names.size(), 3u);
     EXPECT_EQ(read.names[0].name, "Kinds");
     EXPECT_FALSE(read.names[0].hidden);

@@ -132,7 +132,10 @@ PROPERTY [Employees].[BirthDate] Caption = 'Birth date', Format = 'Short Date';
 PROPERTY [Employees].[HireDate] Caption = 'Hired', Format = 'Medium Date';
 PROPERTY [Employees].[ReportsTo] Caption = 'Reports to';
 
-PROPERTY [Orders].[OrderDate] Caption = 'Ordered', Format = 'Short Date';
+PROPERTY [Orders] Description = 'Orders placed by customers';
+PROPERTY [Orders].[CustomerID] Description = 'The customer who placed the order';
+PROPERTY [Orders].[EmployeeID] Description = 'The employee who took the order';
+PROPERTY [Orders].[OrderDate] Caption = 'Ordered', Format = 'Short Date', Description = 'Day the order came in';
 PROPERTY [Orders].[ShippedDate] Caption = 'Shipped', Format = 'Short Date';
 PROPERTY [Orders].[Freight] Format = 'Currency', ValidationText = 'Freight cannot be negative.';
 PROPERTY [Orders].[TrackingID] DefaultValue = 'newid';

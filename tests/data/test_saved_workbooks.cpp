@@ -79,12 +79,13 @@ bool tokenNumber(const std::vector<uint8_t>& t, double& out) {
 class SavedTableWorkbookTest : public TableSheetTest {
 protected:
     // The Products table (descriptions as comments, a category list, yes/no lists) on its sheet.
-    void showProducts(int variant) {
+    void showProducts(int variant) { showTable("Products", variant); }
+    void showTable(const std::string& table, int variant) {
         startAddin(variant, variant == 11 ? "11.0" : "16.0");
         setSetting(setting::DisplayFieldDescription, "True");
         openThroughDialog(sampleCopy());
         ui_.clearShown();
-        clickTable("Products");
+        clickTable(table);
         ASSERT_NE(sheet(), nullptr);
     }
     std::string save(const std::string& name, int format) {
@@ -520,6 +521,41 @@ TEST_F(DataTest, XlsCommentsOnTwoSheetsWithLongAndShownTexts) {
     EXPECT_EQ(notes[1][4], "shown");
     EXPECT_EQ(notes[2][0], "Two");
     EXPECT_EQ(notes[2][4], "on the second sheet");
+}
+
+TEST_F(SavedTableWorkbookTest, OpenpyxlReadsTheOrdersWorkbookWithItsCustomerListCommentsAndProtection) {
+    showTable("Orders", 12);
+    std::string path = save("orders.xlsx", host::xl::OpenXMLWorkbook);
+    PythonOutput out = runPythonReader("openpyxl", dir_, kOpenpyxlScript, path);
+    if (!out.skipReason.empty()) GTEST_SKIP() << out.skipReason;
+    ASSERT_EQ(out.status, 0) << out.raw;
+    const auto& model = tableModel();
+    auto sheets = out.of("sheet");
+    ASSERT_EQ(sheets.size(), 2u) << out.raw;
+    EXPECT_EQ(sheets[0][2], "1") << "the table sheet is protected";
+    EXPECT_EQ(sheets[1][1], "veryHidden") << "the list sheet";
+
+    // The foreign key to Customers is a list rule over a name of the list sheet's keys.
+    int customer = static_cast<int>(matrix().Fields().Item("CustomerID")->Cell()->Column());
+    std::string column = platform::addressA1(platform::Rect{model.autoFilter()->range.r1 + 1, customer, model.autoFilter()->range.r1 + 1, customer}, false, false);
+    column.erase(std::remove_if(column.begin(), column.end(), ::isdigit), column.end());
+    bool customerList = false;
+    const auto names = out.of("name");
+    for (const auto& r : out.of("dv")) {
+        if (r[0] != model.name() || r[1] != "list" || r[3].rfind(column, 0) != 0) continue;
+        auto name = std::find_if(names.begin(), names.end(), [&](const auto& n) { return n[0] == r[2]; });
+        ASSERT_NE(name, names.end()) << r[2] << "\n" << out.raw;
+        EXPECT_NE((*name)[1].find(sheets[1][0]), std::string::npos) << "the list lives on the hidden sheet: " << (*name)[1];
+        customerList = true;
+    }
+    EXPECT_TRUE(customerList) << out.raw;
+
+    // The field descriptions are the headings' comments.
+    std::set<std::string> texts;
+    for (const auto& n : out.of("note"))
+        if (n[0] == model.name()) texts.insert(n[3]);
+    for (const char* d : {"The customer who placed the order", "The employee who took the order", "Day the order came in"})
+        EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(d) != std::string::npos; })) << d << "\n" << out.raw;
 }
 
 }  // namespace dalvera::testing

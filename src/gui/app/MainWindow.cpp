@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "addin/Session.h"
 #include "gui/app/CommandSurface.h"
@@ -291,6 +293,18 @@ void MainWindow::start() {
     guard([this] { session_.openAddin(); });
 }
 
+void MainWindow::startWhenDrawn() {
+    if (!isVisible()) show();
+    QElapsedTimer waited;
+    waited.start();
+    // A window manager may take a while to map the window; not for ever.
+    while (!drawn_ && waited.elapsed() < 3000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!drawn_ && windowHandle() && windowHandle()->isExposed()) repaint();
+    }
+    start();
+}
+
 void MainWindow::guard(const std::function<void()>& action) {
     ++running_;
     try {
@@ -471,12 +485,21 @@ void MainWindow::refreshBooks(const host::WorkbookPtr& shown) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && !drawn_ && watched == centralWidget()) drawn_ = true;
     if (event->type() != QEvent::KeyPress || QApplication::activeModalWidget()) return false;
     auto* w = qobject_cast<QWidget*>(watched);
-    if (!w || w->window() != this || session_.user().editing()) return false;
+    if (!w || w->window() != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const std::string name = onKeyName(key->key(), key->modifiers());
     if (name.empty()) return false;
+    if (session_.user().editing()) {
+        // A command key ends the entry first, as in a spreadsheet, then runs;
+        // other keys are typing. A refused entry keeps its editor, and the
+        // command waits for a good one.
+        const bool command = !session_.app().keyBinding(name).isMissing() || builtInKeyCommand(name) != 0;
+        if (!command) return false;
+        if (!grid_->commitEditor()) return true;
+    }
     return pressKey(name);
 }
 

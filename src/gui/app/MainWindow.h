@@ -76,6 +76,11 @@ public:
 
     // Opens the add-in workbook, as the host does when it starts.
     void start();
+    // start() once the window has been drawn, so a first-start notice
+    // stands over the window and not over nothing.
+    void startWhenDrawn();
+    // The window's contents have been painted at least once.
+    bool drawn() const { return drawn_; }
     // Runs a person's action: what the host raises becomes its message box,
     // and the window follows the application afterwards.
     void guard(const std::function<void()>& action);
@@ -122,6 +127,7 @@ private:
     bool barsDirty_ = false;
     bool busyCursor_ = false;
     bool destroying_ = false;
+    bool drawn_ = false;
     uint64_t revision_ = ~uint64_t(0);
     const void* shownSheet_ = nullptr;
     QStringList tabKeys_;

@@ -63,7 +63,27 @@ public:
     void paste();
     void copy();
 
+    // Ends an open cell editor as Enter would; false when its entry was
+    // refused (the editor then stays open) or there was none.
+    bool commitEditor();
+    // Opens the editor of a cell again with the text a refused entry had.
+    void reopenEditor(const QModelIndex& index, const QString& text);
+    // The retyped text the next editor starts with (once).
+    QVariant takeRetyped();
+    // Opens the list drop-down of the current cell; false when it has none.
+    bool openDropDown();
+    // Whether a person may put the active cell on this cell (1-based).
+    bool selectable(int32_t row, int32_t col) const;
+
 private:
+    // The keys a spreadsheet user moves with; false for other keys.
+    bool navigate(QKeyEvent* event);
+    // Moves the active cell, or with `extend` the far corner of the selection.
+    void moveTo(int32_t row, int32_t col, bool extend);
+    // The cell a Ctrl+arrow reaches from (row, col): the edge of the data.
+    std::pair<int32_t, int32_t> dataEdge(int32_t row, int32_t col, int dr, int dc) const;
+    // The last cell holding a value (Ctrl+End).
+    std::pair<int32_t, int32_t> lastDataCell() const;
     void syncSelection();
     void placeFrozen();
     // True when the press at pos (viewport coordinates of view) hit a button of a cell.
@@ -79,6 +99,9 @@ private:
     std::vector<int32_t> hiddenRows_;  // as last applied
     std::vector<platform::Rect> shownSelection_;
     std::vector<int32_t> shownView_;  // window settings as last applied
+    QVariant retyped_;
+    QPersistentModelIndex pressedDropDown_;  // an arrow pressed, opened on release
+    QPersistentModelIndex anchor_;           // where a Shift selection started
 };
 
 }  // namespace dalvera::gui

@@ -32,7 +32,8 @@ public:
         raiseStandard(err::SubscriptOutOfRange, kSource);
     }
     host::WorkbookPtr Add() override {
-        auto book = std::make_shared<WorkbookImpl>(app_, "Book" + std::to_string(app_.newWorkbookNumber()));
+        auto book = std::make_shared<WorkbookImpl>(
+            app_, (entryLocale(app_.countryCode()).dutch ? "Map" : "Book") + std::to_string(app_.newWorkbookNumber()));
         for (int i = 0; i < app_.sheetsInNewWorkbook(); ++i) book->addSheet(i);
         book->SetSaved(true);
         app_.workbookList().push_back(book);

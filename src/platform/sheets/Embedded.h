@@ -337,7 +337,9 @@ int fileFormatOfPath(const std::string& path, int current);
 
 class UserOperations {
 public:
-    enum class Result { Accepted, Refused };
+    // Retry: refused by a stop alert whose Retry the person chose; the entry
+    // goes back into the editor.
+    enum class Result { Accepted, Refused, Retry };
     explicit UserOperations(EmbeddedApplication& app) : app_(app) {}
 
     // Types text into one cell and presses Enter.
@@ -350,8 +352,12 @@ public:
     bool select(const host::RangePtr& range);
     // F2 on a cell: Ready is False until the entry ends.
     void beginEdit(const host::RangePtr& cell);
+    // An entry that reads as the value the cell already holds writes nothing
+    // and raises no event: the active cell only moves on, as after Enter.
     Result endEdit(const std::string& text);
     void cancelEdit();
+    // The cell being edited, or nullptr.
+    const host::RangePtr& editCell() const { return editCell_; }
     bool editing() const { return editCell_ != nullptr; }
     void clickControl(const host::ControlPtr& control);
     // A key as OnKey names it ("{F7}"); true when a macro ran.
@@ -383,7 +389,9 @@ private:
     bool refuseProtected(WorksheetImpl& sheet, const std::vector<Rect>& areas);
     bool acceptByValidation(WorksheetImpl& sheet, int32_t row, int32_t col, const Variant& value);
     bool saveThroughDialog(const host::WorkbookPtr& workbook);
+    void moveAfterReturn(WorksheetImpl& sheet, int32_t row, int32_t col);
     EmbeddedApplication& app_;
+    bool retry_ = false;  // the last stop alert was answered with Retry
     host::RangePtr editCell_;
     std::function<std::string()> saveFilter_;
 };

@@ -52,7 +52,7 @@ bool UserOperations::acceptByValidation(WorksheetImpl& sheet, int32_t row, int32
         return app_.messageBox(message, host::mb::OKCancel + host::mb::Information, title) == host::answer::OK;
     default:
         // Retry goes back to editing the cell; either way the entry is not stored.
-        app_.messageBox(message, host::mb::RetryCancel + host::mb::Critical, title);
+        retry_ = app_.messageBox(message, host::mb::RetryCancel + host::mb::Critical, title) == host::answer::Retry;
         return false;
     }
 }
@@ -71,17 +71,20 @@ UserOperations::Result UserOperations::typeText(const host::RangePtr& cell, cons
     if (!implied.empty() && format == "General")
         sheet->applyStyle({target}, [&](CellStyle& s) { s.numberFormat = implied; });
     sheet->changed({target});
-    if (app_.MoveAfterReturn()) {
-        int32_t r = a.r1, c = a.c1;
-        switch (app_.MoveAfterReturnDirection()) {
-        case host::xl::Down: r = std::min(r + 1, kMaxRows); break;
-        case host::xl::Up: r = std::max(r - 1, 1); break;
-        case host::xl::ToRight: c = std::min(c + 1, kMaxCols); break;
-        case host::xl::ToLeft: c = std::max(c - 1, 1); break;
-        }
-        sheet->setSelection({{r, c, r, c}}, r, c);
-    }
+    moveAfterReturn(*sheet, a.r1, a.c1);
     return Result::Accepted;
+}
+
+void UserOperations::moveAfterReturn(WorksheetImpl& sheet, int32_t row, int32_t col) {
+    if (!app_.MoveAfterReturn()) return;
+    int32_t r = row, c = col;
+    switch (app_.MoveAfterReturnDirection()) {
+    case host::xl::Down: r = std::min(r + 1, kMaxRows); break;
+    case host::xl::Up: r = std::max(r - 1, 1); break;
+    case host::xl::ToRight: c = std::min(c + 1, kMaxCols); break;
+    case host::xl::ToLeft: c = std::max(c - 1, 1); break;
+    }
+    sheet.setSelection({{r, c, r, c}}, r, c);
 }
 
 UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
@@ -166,7 +169,22 @@ UserOperations::Result UserOperations::endEdit(const std::string& text) {
     auto cell = std::move(editCell_);
     editCell_.reset();
     app_.setReady(true);
-    return typeText(cell, text);
+    auto sheet = rangeSheet(cell);
+    const Rect& a = rangeAreas(cell).front();
+    const std::string& format = sheet->styles()[sheet->model().styleAt(a.r1, a.c1)].numberFormat;
+    const Variant now = sheet->model().value(a.r1, a.c1);
+    const Variant entry = parseCellEntry(text, entryLocale(app_.countryCode()), format);
+    // Confirming what is there is no change: the row it is in must not be taken for edited.
+    const bool same = entry == now || (entry.isNumber() && now.isNumber() && entry.toDouble() == now.toDouble());
+    if (same) {
+        moveAfterReturn(*sheet, a.r1, a.c1);
+        return Result::Accepted;
+    }
+    retry_ = false;
+    Result result = typeText(cell, text);
+    if (result == Result::Refused && retry_) result = Result::Retry;
+    retry_ = false;
+    return result;
 }
 
 void UserOperations::cancelEdit() {

@@ -294,7 +294,8 @@ void clsForm::ClearSheet() {
     window->SetScrollColumn(1);
     window->SetScrollRow(1);
     app.SetMoveAfterReturn(true);
-    app.SetMoveAfterReturnDirection(xl::ToRight);
+    // Enter goes down the column, as a spreadsheet user expects.
+    app.SetMoveAfterReturnDirection(xl::Down);
     try {
         app.CommandBars().Item("Task Pane")->SetVisible(false);
     } catch (const Error&) {

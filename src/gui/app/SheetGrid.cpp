@@ -179,6 +179,8 @@ public:
             const int at = combo->findData(text);
             if (at >= 0 && !retyped.isValid()) combo->setCurrentIndex(at);
             combo->setEditText(text);
+            // The key that opened the editor replaces the value, as in a plain cell.
+            if (combo->lineEdit()) combo->lineEdit()->selectAll();
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             edit->setText(text);
         }
@@ -442,6 +444,19 @@ QModelIndex SheetGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers mod
 void SheetGrid::syncSelection() {
     const auto* m = model_->sheet();
     if (!m) return;
+    if (m->protection().on && m->enableSelection() == host::xl::UnlockedCells &&
+        !selectable(m->view().activeRow, m->view().activeColumn)) {
+        // Code may leave the selection on cells a person cannot select (rows
+        // just deleted, below the data): a person's cursor goes to the nearest
+        // cell above that can be, and no selection is shown on locked cells.
+        const int32_t col = m->view().activeColumn;
+        for (int32_t r = std::min<int32_t>(m->view().activeRow, model_->rowCount()); r >= 1; --r)
+            if (selectable(r, col)) {
+                auto sheet = model_->worksheet();
+                guard_([&] { user_.select(sheet->Cells(r, col)); });
+                break;
+            }
+    }
     const auto& view = m->view();
     std::vector<Rect> wanted = view.selection;
     wanted.push_back(Rect{view.activeRow, view.activeColumn, view.activeRow, view.activeColumn});
@@ -486,17 +501,21 @@ void SheetGrid::selectionChanged(const QItemSelection& selected, const QItemSele
     auto range = selectedRange();
     if (!range) return;
     bool accepted = true;
-    guard_([&] { accepted = user_.select(range); });
+    guard_([&] {
+        accepted = user_.select(range);
+        // Taken as shown before the window follows the host, so that following
+        // does not put the current cell back on the host's active one.
+        if (const auto* m = model_->sheet(); accepted && m) {
+            shownSelection_ = m->view().selection;
+            shownSelection_.push_back(Rect{m->view().activeRow, m->view().activeColumn, m->view().activeRow,
+                                           m->view().activeColumn});
+        }
+    });
     if (!accepted) {
         // The sheet does not let these cells be selected: back to the host's selection.
         shownSelection_.clear();
         QTimer::singleShot(0, this, [this] { syncSelection(); });
         return;
-    }
-    if (const auto* m = model_->sheet()) {
-        shownSelection_ = m->view().selection;
-        shownSelection_.push_back(Rect{m->view().activeRow, m->view().activeColumn, m->view().activeRow,
-                                       m->view().activeColumn});
     }
 }
 
@@ -571,16 +590,24 @@ std::pair<int32_t, int32_t> SheetGrid::lastDataCell() const {
     return {lastRow, lastCol};
 }
 
+void SheetGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    // A click, a plain move or the host's own selection starts a new anchor.
+    if (!extending_) anchor_ = current;
+}
+
 void SheetGrid::moveTo(int32_t row, int32_t col, bool extend) {
     const QModelIndex target = model_->index(row - 1, col - 1);
     if (!target.isValid()) return;
     if (!extend || !anchor_.isValid()) anchor_ = target;
     if (extend) {
+        extending_ = true;
         const QModelIndex from = anchor_;
         QItemSelection sel(model_->index(std::min(from.row(), target.row()), std::min(from.column(), target.column())),
                            model_->index(std::max(from.row(), target.row()), std::max(from.column(), target.column())));
         selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
         selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+        extending_ = false;
     } else {
         selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
     }

@@ -51,6 +51,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,6 +103,7 @@ private:
     QVariant retyped_;
     QPersistentModelIndex pressedDropDown_;  // an arrow pressed, opened on release
     QPersistentModelIndex anchor_;           // where a Shift selection started
+    bool extending_ = false;                 // a Shift move is changing the current cell
 };
 
 }  // namespace dalvera::gui

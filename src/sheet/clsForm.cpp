@@ -551,6 +551,31 @@ void clsForm::RecordChange(const host::RangePtr& target) {
     app.SetEnableEvents(true);
 }
 
+void clsForm::RecordUndo(const host::RangePtr& target) {
+    if (!sheet_ || !matrix_) return;
+    clsAux& aux = goApplication->Aux();
+    const long edited = aux.SettingColor(setting::ColorMatrixBackEdited);
+    auto areas = target->Areas();
+    for (long a = 1; a <= areas->Count(); ++a) {
+        host::RangePtr area = areas->Item(a);
+        const long first = area->Row();
+        for (long r = std::max(first, 2L); r < first + area->RowsCount(); ++r) {
+            const size_t i = static_cast<size_t>(r - 2);
+            if (i >= rowChanged_.size()) continue;
+            bool flagged = false;
+            for (long k = 0; k < matrix_->FieldCount() && !flagged; ++k) {
+                Variant colour = matrix_->Field(k).Cell()->Offset(r - 1, 0)->Interior()->Color();
+                flagged = !colour.isNull() && colour.toLong() == edited;
+            }
+            rowChanged_[i] = flagged ? "1" : "0";
+        }
+    }
+    bool changes = HasChanges();
+    aux.EnableControl(goApplication->MenuBar(), tag::RowUpdate, changes);
+    aux.EnableControl(goApplication->CommandBar(), tag::RowUpdate, changes);
+    HostApp().OnKey("{F7}", Variant(changes ? "ThisWorkbook.WriteData" : ""));
+}
+
 void clsForm::RememberNewRowDefaults(long dataRow) {
     std::vector<std::string> texts;
     for (long k = 0; k < matrix_->FieldCount(); ++k)

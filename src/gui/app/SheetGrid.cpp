@@ -1,11 +1,14 @@
 #include "gui/app/SheetGrid.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QRegularExpression>
 #include <QCompleter>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +23,7 @@
 #include <QTimer>
 
 #include "runtime/Error.h"
+#include "text/modGlobalization.h"
 
 namespace dalvera::gui {
 
@@ -333,8 +337,19 @@ SheetGrid::SheetGrid(platform::EmbeddedApplication& app, platform::UserOperation
     frozen_->viewport()->installEventFilter(this);
     frozen_->hide();
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, frozen_->horizontalScrollBar(), &QScrollBar::setValue);
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
-            [this](int section, int, int size) { frozen_->setColumnWidth(section, size); });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        frozen_->setColumnWidth(section, size);
+        // A heading dragged by the person: the host's column width follows.
+        if (syncing_ || !model_->worksheet() || size <= 0 || !horizontalHeader()->isVisible()) return;
+        const double chars = std::max(0.0, (size - 5.5) / std::max(1, fontMetrics().horizontalAdvance('0')));
+        auto sheet = model_->worksheet();
+        guard_([&] { sheet->Columns(section + 1)->SetColumnWidth(std::round(chars * 100) / 100); });
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this, [this](int section) {
+        auto sheet = model_->worksheet();
+        if (!sheet) return;
+        guard_([&] { sheet->Columns(section + 1)->AutoFit(); });
+    });
 }
 
 SheetGrid::~SheetGrid() {
@@ -368,6 +383,7 @@ void SheetGrid::sync() {
         return;
     }
     const QFontMetrics fm = fontMetrics();
+    syncing_ = true;  // widths set here are the host's, not the person's
     for (int c = 0; c < model_->columnCount(); ++c) {
         const bool hidden = m->columnHidden(c + 1);
         const int w = widthPixels(fm, m->columnWidth(c + 1));
@@ -376,6 +392,7 @@ void SheetGrid::sync() {
             if (!hidden && w > 0 && v->columnWidth(c) != w) v->setColumnWidth(c, w);
         }
     }
+    syncing_ = false;
     // Only the rows that are hidden are visited, not the sheet.
     std::vector<int32_t> hidden;
     std::set_union(m->filterHiddenRows().begin(), m->filterHiddenRows().end(), m->manualHiddenRows().begin(),
@@ -774,7 +791,22 @@ void SheetGrid::paste() {
         rows.push_back(std::move(cells));
     }
     if (rows.empty()) return;
+    // One copied value into a selected block fills the block, as a spreadsheet does.
+    if (rows.size() == 1 && rows.front().size() == 1) {
+        for (const auto& r : selectionModel()->selection())
+            if (r.contains(current) && (r.height() > 1 || r.width() > 1)) {
+                const Rect block{r.top() + 1, r.left() + 1, r.bottom() + 1, r.right() + 1};
+                guard_([&] { user_.fillBlock(sheet->range(block), rows.front().front()); });
+                return;
+            }
+    }
     guard_([&] { user_.pasteBlock(sheet->Cells(current.row() + 1, current.column() + 1), rows); });
+}
+
+void SheetGrid::fillDown() {
+    auto range = selectedRange();
+    if (!range) return;
+    guard_([&] { user_.fillDown(range); });
 }
 
 bool SheetGrid::eventFilter(QObject* watched, QEvent* event) {
@@ -814,6 +846,89 @@ bool SheetGrid::pressButton(QTableView* view, const QPoint& pos) {
         return true;
     }
     return false;
+}
+
+bool SheetGrid::find(const QString& text, bool forward, bool matchCase, bool wholeCell) {
+    const auto* m = model_->sheet();
+    if (!m || text.isEmpty()) return false;
+    const auto used = m->usedRect();
+    if (!used) return false;
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    auto matches = [&](int32_t r, int32_t c) {
+        const QString shown = model_->displayText(r, c);
+        return wholeCell ? shown.compare(text, cs) == 0 : shown.contains(text, cs);
+    };
+    const int64_t width = used->c2 - used->c1 + 1, height = used->r2 - used->r1 + 1, cells = width * height;
+    const QModelIndex cur = currentIndex();
+    int64_t start = -1;
+    if (cur.isValid() && cur.row() + 1 >= used->r1 && cur.row() + 1 <= used->r2 && cur.column() + 1 >= used->c1 &&
+        cur.column() + 1 <= used->c2)
+        start = int64_t(cur.row() + 1 - used->r1) * width + (cur.column() + 1 - used->c1);
+    else if (!forward)
+        start = 0;  // backwards from the top wraps to the last cell
+    // Row by row, from the cell after the current one, round to where it started.
+    for (int64_t k = 1; k <= cells; ++k) {
+        int64_t i = forward ? start + k : start - k;
+        i = ((i % cells) + cells) % cells;
+        const int32_t r = used->r1 + int32_t(i / width), c = used->c1 + int32_t(i % width);
+        if (!selectable(r, c) || !matches(r, c)) continue;
+        moveTo(r, c, false);
+        return true;
+    }
+    return false;
+}
+
+void SheetGrid::contextMenuEvent(QContextMenuEvent* event) {
+    contextMenu(true, event->pos());
+}
+
+QMenu* SheetGrid::contextMenu(bool exec, const QPoint& pos) {
+    if (!model_->sheet()) return nullptr;
+    const QModelIndex index = indexAt(pos);
+    // A right-click outside the selection selects the cell first, as a spreadsheet does.
+    if (exec && index.isValid() && !selectionModel()->isSelected(index)) setCurrentIndex(index);
+    delete menu_;
+    menu_ = new QMenu(this);
+    menu_->setObjectName("cellMenu");
+    auto caption = [](const char* name) { return QString::fromStdString(GetCaption(name)); };
+    auto add = [this](const QString& text, const char* name, std::function<void()> run) {
+        QAction* a = menu_->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, std::move(run));
+        return a;
+    };
+    add(caption("mnuCut"), "cut", [this] {
+        copy();
+        if (auto range = selectedRange()) guard_([&] { user_.clear(range); });
+    });
+    add(caption("mnuCopy"), "copy", [this] { copy(); });
+    add(caption("mnuPaste"), "paste", [this] { paste(); });
+    add(caption("mnuClear"), "clear", [this] {
+        if (auto range = selectedRange()) guard_([&] { user_.clear(range); });
+    });
+    // The add-in's record commands, where its keys are bound here.
+    struct Command {
+        int message;
+        const char* key;
+        const char* name;
+    };
+    bool first = true;
+    for (const Command& c : {Command{125, "{F6}", "addRecord"}, Command{127, "{F8}", "deleteRecords"},
+                             Command{128, "{F9}", "refresh"}}) {
+        const Variant binding = app_.keyBinding(c.key);
+        if (binding.isMissing()) continue;
+        if (first) menu_->addSeparator();
+        first = false;
+        QString text = QString::fromStdString(GetMessage(static_cast<int16_t>(c.message)));
+        text.remove(QRegularExpression(R"(\s*\([^)]*\)$)"));
+        text.replace("&&", "\x01").remove('&').replace('\x01', '&');
+        QAction* a = add(text, c.name, [this, key = std::string(c.key)] {
+            if (keys_) keys_(key);
+        });
+        a->setEnabled(!binding.text().empty());
+    }
+    if (exec) menu_->exec(viewport()->mapToGlobal(pos));
+    return menu_;
 }
 
 std::vector<QString> SheetGrid::filterChoices(int32_t col) const {

@@ -259,6 +259,12 @@ void EmbeddedApplication::fireSheetChange(const host::WorksheetPtr& sheet, const
     for (auto* s : sinks) s->SheetChange(sheet, target);
 }
 
+void EmbeddedApplication::fireSheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target) {
+    if (!enableEvents_) return;
+    auto sinks = sinks_;
+    for (auto* s : sinks) s->SheetUndo(sheet, target);
+}
+
 void EmbeddedApplication::fireSheetActivate(const host::WorksheetPtr& sheet) {
     if (!enableEvents_) return;
     auto sinks = sinks_;

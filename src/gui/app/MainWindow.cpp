@@ -36,6 +36,12 @@ namespace dalvera::gui {
 using platform::WorkbookImpl;
 using platform::WorksheetImpl;
 
+namespace {
+// Commands of this window's own, numbered beyond the host's control ids.
+constexpr long kFindCommand = 70001;
+constexpr long kFillDownCommand = 70002;
+}  // namespace
+
 // ---- options
 
 bool AppOptions::parse(const QStringList& args, AppOptions& out, QString& error) {
@@ -391,6 +397,8 @@ void MainWindow::buildFindBar(QWidget* parent, QBoxLayout* layout) {
     findText_ = new QLineEdit(findBar_);
     findText_->setObjectName("findText");
     findText_->setClearButtonEnabled(true);
+    findText_->setMinimumWidth(160);
+    findText_->setMaximumWidth(360);
     row->addWidget(findText_, 1);
     matchCase_ = new QCheckBox(findBar_);
     matchCase_->setObjectName("findMatchCase");
@@ -408,7 +416,7 @@ void MainWindow::buildFindBar(QWidget* parent, QBoxLayout* layout) {
     row->addWidget(next);
     findResult_ = new QLabel(findBar_);
     findResult_->setObjectName("findResult");
-    row->addWidget(findResult_);
+    row->addWidget(findResult_, 1);
     auto* close = new QToolButton(findBar_);
     close->setObjectName("findClose");
     close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
@@ -498,8 +506,8 @@ void MainWindow::runBuiltIn(long id) {
     case 752: QTimer::singleShot(0, this, [this] { close(); }); break;  // Exit
     case 128: user.undo(); break;
     case 129: user.redo(); break;
-    case 1949: grid_->fillDown(); break;
-    case 1849: showFind(); break;
+    case kFillDownCommand: grid_->fillDown(); break;
+    case kFindCommand: showFind(); break;
     case 19: grid_->copy(); break;
     case 22: grid_->paste(); break;
     case 3125:  // Clear Contents
@@ -647,8 +655,8 @@ long builtInKeyCommand(const std::string& key) {
     if (key == "{F12}") return 748;  // Save As
     if (key == "^z") return 128;     // Undo
     if (key == "^y") return 129;     // Redo
-    if (key == "^d") return 1949;    // Fill Down
-    if (key == "^f") return 1849;    // Find
+    if (key == "^d") return kFillDownCommand;
+    if (key == "^f") return kFindCommand;
     return 0;
 }
 

@@ -153,6 +153,7 @@ TEST_F(FindMenuTest, HeadingsShowLettersAndNumbersAndADraggedWidthReachesTheHost
     settle();
     EXPECT_GT(sheet()->Columns("B")->ColumnWidth().toDouble(), 20);  // fitted to its long text
     EXPECT_TRUE(g.isColumnHidden(2));
+    if (const char* dir = std::getenv("DALVERA_SHOTS")) window_->grab().save(QString(dir) + "/headings.png");
     book_->Window()->SetDisplayHeadings(false);
     settle();
     EXPECT_FALSE(g.horizontalHeader()->isVisible());

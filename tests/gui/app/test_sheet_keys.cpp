@@ -262,6 +262,10 @@ TEST_F(SheetKeysTest, RelatedListsShowNamesFilterAsTypedAndEnterTheKey) {
     EXPECT_EQ(labels, (QStringList{QString::fromUtf8("1 \u00b7 Harbour Foods"), QString::fromUtf8("2 \u00b7 Corner Caf\u00e9"),
                                    QString::fromUtf8("3 \u00b7 Old Mill Bakery")}));
     EXPECT_EQ(combo->currentIndex(), 1);
+    if (const char* dir = std::getenv("DALVERA_SHOTS")) {
+        window_->grab().save(QString(dir) + "/dropdown-window.png");
+        combo->view()->window()->grab().save(QString(dir) + "/dropdown-list.png");
+    }
     // Picking the customer already there is no edit.
     QTest::keyClick(combo->view(), Qt::Key_Return);
     settle();

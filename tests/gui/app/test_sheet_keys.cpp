@@ -413,3 +413,30 @@ TEST_F(SheetKeysTest, TheFirstStartNoticeComesOverTheDrawnWindowAndIsKeptOnlyOnO
 
 }  // namespace
 }  // namespace dalvera::testing
+
+namespace dalvera::testing {
+namespace {
+
+TEST_F(SheetKeysTest, RightAfterF9EveryColumnShowsItsValues) {
+    if (openTable("Orders").empty()) GTEST_SKIP() << "the sample database was not built";
+    auto& g = grid();
+    const int columns = static_cast<int>(goApplication->Form().Matrix()->FieldCount());
+    auto check = [&](const char* when) {
+        for (int c = 0; c < columns; ++c) {
+            EXPECT_FALSE(g.isColumnHidden(c)) << when << " column " << c;
+            EXPECT_GT(g.columnWidth(c), 10) << when << " column " << c;
+            const QString header = g.model()->data(g.model()->index(0, c)).toString();
+            EXPECT_FALSE(header.isEmpty()) << when << " column " << c;
+        }
+        EXPECT_EQ(g.model()->data(g.model()->index(1, 0)).toString(), "2024") << when;
+    };
+    check("before");
+    QTest::keyClick(&g, Qt::Key_F9);
+    if (const char* dir = std::getenv("DALVERA_SHOTS")) window_->grab().save(QString(dir) + "/after-f9.png");
+    check("at once");
+    settle();
+    check("settled");
+}
+
+}  // namespace
+}  // namespace dalvera::testing

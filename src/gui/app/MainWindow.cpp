@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
@@ -433,6 +434,9 @@ void MainWindow::buildFindBar(QWidget* parent, QBoxLayout* layout) {
         findBar_->hide();
         grid_->setFocus();
     });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), findBar_);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, close, &QToolButton::click);
 }
 
 void MainWindow::showFind() {

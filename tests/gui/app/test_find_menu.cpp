@@ -65,6 +65,11 @@ TEST_F(FindMenuTest, CtrlFFindsNextAndPreviousWithCaseAndWholeCell) {
     EXPECT_EQ(at(), std::make_pair(2, 2));
     EXPECT_EQ(w.findChild<QLabel*>("findResult")->text(), "\"Tea\" was not found.");
     if (const char* dir = std::getenv("DALVERA_SHOTS")) w.grab().save(QString(dir) + "/find.png");
+    // Escape closes the bar; the grid has the keys again.
+    QApplication::setActiveWindow(&w);
+    text->setFocus();
+    QTest::keyClick(text, Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
 }
 
 TEST_F(FindMenuTest, FindPassesOverCellsThatCannotBeSelected) {

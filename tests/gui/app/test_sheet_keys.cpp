@@ -385,6 +385,20 @@ TEST_F(SheetKeysTest, DutchNamesNewSheetsAndTheRibbonNeverCutsALabel) {
     if (const char* dir = std::getenv("DALVERA_SHOTS")) w.grab().save(QString(dir) + "/ribbon-nl-1000.png");
 }
 
+TEST_F(SheetKeysTest, TheServerRibbonFitsADutchWindowOf1000Pixels) {
+    auto& w = open(22, 31);
+    w.resize(1000, 700);
+    settle();
+    auto* panel = w.findChild<QWidget*>("ribbonPanel");
+    ASSERT_NE(panel, nullptr);
+    for (auto* b : panel->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+        if (!b->isVisibleTo(panel)) continue;
+        EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+        EXPECT_LE(b->mapTo(&w, QPoint(b->width(), 0)).x(), w.width()) << b->text().toStdString() << " lies outside";
+    }
+    if (const char* dir = std::getenv("DALVERA_SHOTS")) w.grab().save(QString(dir) + "/ribbon-server-nl-1000.png");
+}
+
 TEST_F(SheetKeysTest, TheFirstStartNoticeComesOverTheDrawnWindowAndIsKeptOnlyOnOK) {
     SessionOptions o;
     o.variant = 12;

@@ -4,6 +4,7 @@
 
 #include "app/clsApplication.h"
 #include "app/clsAux.h"
+#include "app/ColumnFormat.h"
 #include "entry/Globals.h"
 #include "runtime/Error.h"
 #include "sheet/clsForm.h"
@@ -20,8 +21,9 @@ bool sameSheet(const host::WorksheetPtr& a, const host::WorksheetPtr& b) {
 }
 
 bool isFloating(int t) { return t == 4 || t == 5; }
+}  // namespace
 
-void applyNotation(const host::RangePtr& cells, const std::string& notation, int type) {
+void ApplyNotation(const host::RangePtr& cells, const std::string& notation, int type) {
     static const char* kMoney = "$ #,##0.00_-";
     static const char* kGeneralDate = "d/m/yyyy h:mm:ss";
     if (notation.empty()) {
@@ -49,7 +51,6 @@ void applyNotation(const host::RangePtr& cells, const std::string& notation, int
         if (notation.starts_with("$")) cells->SetNumberFormat("[$$-409] #,##0.00_-");
     }
 }
-}  // namespace
 
 void CheckRecordCountFits(const host::WorksheetPtr& tableSheet, long recordCount) {
     long rows = tableSheet ? tableSheet->Rows()->RowsCount() : host::xl::MaxRows;
@@ -127,7 +128,7 @@ host::RangePtr clsApplication::ShowRecordset(const host::WorksheetPtr& sheet, ho
             // Text cells hold text: what is typed there (0612..., 007, 1.50) stays as typed.
             if (adotype::IsText(type) || type == adotype::Guid) cells->SetNumberFormat("@");
             // Result sheets too: a date shows as a date and an amount as money.
-            applyNotation(cells, columnModel ? columnModel->Notation() : std::string(), type);
+            ApplyNotation(cells, columnModel ? columnModel->Notation() : std::string(), type);
         }
     }
     if (tableBook) tableBook->SetSaved(saved);

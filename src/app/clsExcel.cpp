@@ -157,6 +157,17 @@ void clsExcel::SheetChange(const host::WorksheetPtr& sheet, const host::RangePtr
     }
 }
 
+void clsExcel::SheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target) {
+    try {
+        clsForm& form = goApplication->Form();
+        if (!form.Sheet() || sheet != form.Sheet()) return;
+        auto source = goApplication->DataSource();
+        if (source && source->Table().HasPrimaryKey()) form.RecordUndo(target);
+    } catch (const Error& e) {
+        ReportEventError(e);
+    }
+}
+
 void clsExcel::SheetActivate(const host::WorksheetPtr&) {
     try {
         UpdateCommandStates();

@@ -34,6 +34,7 @@ public:
 
     // Host events.
     void SheetChange(const host::WorksheetPtr& sheet, const host::RangePtr& target) override;
+    void SheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target) override;
     void SheetActivate(const host::WorksheetPtr& sheet) override;
     void WorkbookActivate(const host::WorkbookPtr& workbook) override;
     void WorkbookBeforeSave(const host::WorkbookPtr& workbook, bool saveAsUI, bool& cancel) override;

@@ -29,9 +29,10 @@ void frmMessage::Load() { caption = GetProductName(); }
 void frmMessage::Activate() {
     caption = GetProductName();
     control("chkDontShowAgain")->caption = GetCaption("chkDontShowAgain");
-    // Setting the box raises its Click as a person's click would, so the
-    // start-up hint is switched off as soon as it is shown.
+    // The start-up hint offers itself switched off; the choice is kept only
+    // once the person confirms it with OK, so a killed program keeps showing it.
     SetCheckValue(messageSetting_ == "Show message select db");
+    touched_ = false;
 }
 
 void frmMessage::SetCheckValue(bool ticked) {
@@ -43,10 +44,11 @@ void frmMessage::SetCheckValue(bool ticked) {
 
 void frmMessage::Click(const std::string& controlName) {
     if (controlName == "chkDontShowAgain") {
-        host::FormControl* box = control("chkDontShowAgain");
-        bool ticked = box->value.isBoolean() && box->value.toBool();
-        goApplication->Aux().WriteSetting(1, messageSetting_, Variant(ticked ? "False" : "True"));
+        touched_ = true;
     } else if (controlName == "cmdOK") {
+        host::FormControl* box = control("chkDontShowAgain");
+        const bool ticked = box->value.isBoolean() && box->value.toBool();
+        if (ticked || touched_) goApplication->Aux().WriteSetting(1, messageSetting_, Variant(ticked ? "False" : "True"));
         Hide();
     }
 }

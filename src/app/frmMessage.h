@@ -23,6 +23,7 @@ public:
 private:
     void SetCheckValue(bool ticked);
     std::string messageSetting_;
+    bool touched_ = false;  // the person clicked the box
 };
 
 }  // namespace dalvera

@@ -536,6 +536,9 @@ class ApplicationEvents {
 public:
     virtual ~ApplicationEvents() = default;
     virtual void SheetChange(const WorksheetPtr& sheet, const RangePtr& target) {}
+    // A person undid or redid an edit: the cells of target have the values
+    // and formats back that they had at that point.
+    virtual void SheetUndo(const WorksheetPtr& sheet, const RangePtr& target) {}
     virtual void SheetActivate(const WorksheetPtr& sheet) {}
     virtual void WorkbookActivate(const WorkbookPtr& workbook) {}
     virtual void WorkbookBeforeSave(const WorkbookPtr& workbook, bool saveAsUI, bool& cancel) {}

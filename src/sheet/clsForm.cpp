@@ -294,7 +294,8 @@ void clsForm::ClearSheet() {
     window->SetScrollColumn(1);
     window->SetScrollRow(1);
     app.SetMoveAfterReturn(true);
-    app.SetMoveAfterReturnDirection(xl::ToRight);
+    // Enter goes down the column, as a spreadsheet user expects.
+    app.SetMoveAfterReturnDirection(xl::Down);
     try {
         app.CommandBars().Item("Task Pane")->SetVisible(false);
     } catch (const Error&) {
@@ -548,6 +549,31 @@ void clsForm::RecordChange(const host::RangePtr& target) {
         throw;
     }
     app.SetEnableEvents(true);
+}
+
+void clsForm::RecordUndo(const host::RangePtr& target) {
+    if (!sheet_ || !matrix_) return;
+    clsAux& aux = goApplication->Aux();
+    const long edited = aux.SettingColor(setting::ColorMatrixBackEdited);
+    auto areas = target->Areas();
+    for (long a = 1; a <= areas->Count(); ++a) {
+        host::RangePtr area = areas->Item(a);
+        const long first = area->Row();
+        for (long r = std::max(first, 2L); r < first + area->RowsCount(); ++r) {
+            const size_t i = static_cast<size_t>(r - 2);
+            if (i >= rowChanged_.size()) continue;
+            bool flagged = false;
+            for (long k = 0; k < matrix_->FieldCount() && !flagged; ++k) {
+                Variant colour = matrix_->Field(k).Cell()->Offset(r - 1, 0)->Interior()->Color();
+                flagged = !colour.isNull() && colour.toLong() == edited;
+            }
+            rowChanged_[i] = flagged ? "1" : "0";
+        }
+    }
+    bool changes = HasChanges();
+    aux.EnableControl(goApplication->MenuBar(), tag::RowUpdate, changes);
+    aux.EnableControl(goApplication->CommandBar(), tag::RowUpdate, changes);
+    HostApp().OnKey("{F7}", Variant(changes ? "ThisWorkbook.WriteData" : ""));
 }
 
 void clsForm::RememberNewRowDefaults(long dataRow) {

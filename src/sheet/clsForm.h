@@ -90,6 +90,9 @@ public:
 
     // A change on the sheet: flags its rows and paints its cells as edited.
     void RecordChange(const host::RangePtr& target);
+    // An undone or redone edit: its rows are flagged again exactly when one
+    // of their cells still shows the edited colour, which came back with it.
+    void RecordUndo(const host::RangePtr& target);
     // Remembers the texts of a new row's cells as F6 filled them.
     void RememberNewRowDefaults(long dataRow);
     void AddRow();

@@ -6,6 +6,7 @@
 #include "data/clsRelation.h"
 #include "entry/Globals.h"
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 #include "sheet/clsForm.h"
 #include "sheet/clsMatrix.h"
 #include "text/modGlobalization.h"
@@ -28,6 +29,7 @@ void clsFormNames::Reset() {
         }
         host::RangePtr columns = listSheet_->Columns("A:B");
         columns->Clear();
+        listSheet_->Columns("C")->Clear();  // the names beside the keys
         columns->SetColumnWidth(20);
         WriteListCaption(listSheet_->Range("A1"), "Sources:");
         WriteListCaption(listSheet_->Range("B1"), "Lists:");
@@ -49,8 +51,14 @@ std::string clsFormNames::CreateRelationList(const clsRelation& relation) {
     const long s = listSheet_->Range("B1")->End(host::xl::Down)->Row() + 1;
     auto ds = goApplication->DataSource();
     const std::string field = clsForm::QuoteFieldName(relation.RelatedField());
-    const std::string sql = "SELECT DISTINCT " + field + " FROM " + QuoteTableName(relation.RelatedTable()) +
-                            " ORDER BY " + field;
+    const std::string table = QuoteTableName(relation.RelatedTable());
+    // Beside each key, in the column to its right, the related row's first
+    // text field: the drop-down shows "1 · Beverages" and still enters 1.
+    const std::string label = LabelField(relation);
+    const std::string sql =
+        label.empty() ? "SELECT DISTINCT " + field + " FROM " + table + " ORDER BY " + field
+                      : "SELECT " + field + ", MIN(" + clsForm::QuoteFieldName(label) + ") AS " +
+                            clsForm::QuoteFieldName(label) + " FROM " + table + " GROUP BY " + field + " ORDER BY " + field;
     auto rs = ds->GetRecordSet(sql, false);
     try {
         const long rows = listSheet_->Rows()->RowsCount();
@@ -66,6 +74,24 @@ std::string clsFormNames::CreateRelationList(const clsRelation& relation) {
     }
     ds->CloseRecordSet(rs);
     return name;
+}
+
+std::string clsFormNames::LabelField(const clsRelation& relation) {
+    auto ds = goApplication->DataSource();
+    auto rs = ds->GetRecordSet("SELECT * FROM " + QuoteTableName(relation.RelatedTable()) + " WHERE 1 = 0", false);
+    std::string label;
+    try {
+        const auto& fields = rs->Fields();
+        for (long i = 0; i < fields.Count() && label.empty(); ++i) {
+            auto f = fields.Item(i);
+            if (adotype::IsText(f->Type()) && !equalsNoCase(f->Name(), relation.RelatedField())) label = f->Name();
+        }
+    } catch (...) {
+        ds->CloseRecordSet(rs);
+        throw;
+    }
+    ds->CloseRecordSet(rs);
+    return label;
 }
 
 void clsFormNames::FormatList(const host::RangePtr& range) {

@@ -23,6 +23,8 @@ public:
     int16_t ListCount() const { return listCount_; }
 
 private:
+    // The first text field of the related table other than the related one; "" for none.
+    static std::string LabelField(const clsRelation& relation);
     host::WorksheetPtr listSheet_;
     int16_t listCount_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <random>
 
+#include "app/ColumnFormat.h"
 #include "app/clsApplication.h"
 #include "app/clsAux.h"
 #include "data/IDS.h"
@@ -119,6 +120,9 @@ void clsMatrix::FormatNewFields() {
         host::RangePtr cell = field.Cell()->Offset(rowCount_, 0);
         // As in the loaded rows, a text column's new cell keeps what is typed as typed.
         if (adotype::IsText(field.TypeADO()) || field.TypeADO() == adotype::Guid) cell->SetNumberFormat("@");
+        // The first row of an empty table has no row above to take its formats
+        // from: its defaults show as the column's values will, 0% not 0.
+        else if (rowCount_ == 1) ApplyNotation(cell, field.Notation(), field.TypeADO());
         const Variant& def = field.DefaultValue();
         const bool present = !def.isMissing() && !def.isNull() && !def.isEmpty();
         if (field.TypeADO() == adotype::Boolean) {

@@ -311,7 +311,10 @@ TEST_F(Globalization, DialogsFindTheirCaptions) {
                            "lblCellsWarning", "cmdRestoreUserMsg", "cmdApplyDefaults",
                            "chkAutoAdjustColumnWidths", "chkApplyColumnPropsAccess",
                            "lblFixedColumnWidth", "frmAbout", "cmdSysInfo", "frmSysInfo", "factos",
-                           "factkernel", "factcpu", "factcpus", "factmemory", "factqt", "factsqlite"};
+                           "factkernel", "factcpu", "factcpus", "factmemory", "factqt", "factsqlite",
+                           "cmdUndo", "cmdRedo", "lblFindWhat", "chkMatchCase", "chkWholeCell", "cmdFindNext",
+                           "cmdFindPrevious", "lblNotFound", "mnuCut", "mnuCopy", "mnuPaste", "mnuClear",
+                           "lblRecords"};
     std::set<std::string> seen;
     for (const char* name : names) {
         english();

@@ -1,5 +1,6 @@
 #include "gui/app/CommandSurface.h"
 
+#include <cstdlib>
 #include <map>
 
 #include <QApplication>
@@ -117,14 +118,32 @@ int popupFace(const host::ControlPtr& popup) {
     return 0;
 }
 
+}  // namespace
+
+QString CommandSurface::ribbonLabel(const QString& text) {
+    // Two lines at the space nearest the middle, as a ribbon shows long
+    // labels; a button is then never so wide that the tab must cut it.
+    int best = -1;
+    for (int i = 0; i < text.size(); ++i)
+        if (text[i] == ' ' && (best < 0 || std::abs(i - text.size() / 2) < std::abs(best - text.size() / 2))) best = i;
+    if (best < 0 || text.size() < 10) return text;
+    QString out = text;
+    out[best] = '\n';
+    return out;
+}
+
+namespace {
+
 QToolButton* ribbonButton(QWidget* parent, const QString& text, const QIcon& icon) {
     auto* b = new QToolButton(parent);
-    b->setText(text);
+    b->setText(CommandSurface::ribbonLabel(text));
     b->setIcon(icon);
     b->setIconSize(QSize(32, 32));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(true);
     b->setMinimumWidth(64);
+    // Its whole label or nothing: squeezed, a tool button cuts its text mid-word.
+    b->setMinimumSize(b->sizeHint().expandedTo(QSize(64, 0)));
     return b;
 }
 

@@ -48,6 +48,8 @@ public:
     // A caption as a button shows it: no accelerator marks, no "...", the key
     // hint in brackets left to the tool tip.
     static QString buttonText(const std::string& caption);
+    // A ribbon button's label: long ones on two lines.
+    static QString ribbonLabel(const QString& text);
     // The theme's icon for a face id; a null icon for faces without one.
     static QIcon faceIcon(int faceId);
 

@@ -4,16 +4,28 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QShortcut>
+#include <QStyle>
 #include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "addin/Session.h"
+#include "entry/Globals.h"
+#include "app/clsApplication.h"
+#include "sheet/clsForm.h"
+#include "sheet/clsMatrix.h"
 #include "gui/app/CommandSurface.h"
 #include "gui/app/SheetGrid.h"
 #include "platform/sheets/commandbars/CommandBarSet.h"
@@ -24,6 +36,12 @@ namespace dalvera::gui {
 
 using platform::WorkbookImpl;
 using platform::WorksheetImpl;
+
+namespace {
+// Commands of this window's own, numbered beyond the host's control ids.
+constexpr long kFindCommand = 70001;
+constexpr long kFillDownCommand = 70002;
+}  // namespace
 
 // ---- options
 
@@ -228,6 +246,8 @@ MainWindow::MainWindow(Session& session, const AppOptions& options, QWidget* par
     layout->setSpacing(0);
     grid_ = new SheetGrid(app, session_.user(), [this](const std::function<void()>& a) { guard(a); }, central);
     layout->addWidget(grid_, 1);
+    grid_->setKeyRunner([this](const std::string& key) { return pressKey(key); });
+    buildFindBar(central, layout);
     auto* bottom = new QHBoxLayout;
     bottom->setContentsMargins(0, 0, 0, 0);
     books_ = new QComboBox(central);
@@ -264,8 +284,12 @@ MainWindow::MainWindow(Session& session, const AppOptions& options, QWidget* par
     status_ = new QLabel(this);
     status_->setObjectName("hostStatus");
     statusBar()->addWidget(status_, 1);
+    records_ = new QLabel(this);
+    records_->setObjectName("recordCount");
+    statusBar()->addPermanentWidget(records_);
 
     commands_->rebuild();
+    addEditButtons();
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] { refresh(); });
     timer_->start(100);
@@ -289,6 +313,18 @@ MainWindow::~MainWindow() {
 
 void MainWindow::start() {
     guard([this] { session_.openAddin(); });
+}
+
+void MainWindow::startWhenDrawn() {
+    if (!isVisible()) show();
+    QElapsedTimer waited;
+    waited.start();
+    // A window manager may take a while to map the window; not for ever.
+    while (!drawn_ && waited.elapsed() < 3000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!drawn_ && windowHandle() && windowHandle()->isExposed()) repaint();
+    }
+    start();
 }
 
 void MainWindow::guard(const std::function<void()>& action) {
@@ -321,6 +357,127 @@ void MainWindow::guard(const std::function<void()>& action) {
     }
 }
 
+void MainWindow::addEditButtons() {
+    auto make = [this](const char* name, const char* theme, QStyle::StandardPixmap fallback, long command) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(name);
+        QIcon icon = QIcon::fromTheme(theme);
+        b->setIcon(icon.isNull() ? style()->standardIcon(fallback) : icon);
+        b->setAutoRaise(true);
+        b->setEnabled(false);
+        connect(b, &QToolButton::clicked, this, [this, command] { guard([&] { runBuiltIn(command); }); });
+        return b;
+    };
+    undo_ = make("undoButton", "edit-undo", QStyle::SP_ArrowBack, 128);
+    redo_ = make("redoButton", "edit-redo", QStyle::SP_ArrowForward, 129);
+    QWidget* ribbon = commands_->ribbonWidget();
+    auto* rows = ribbon ? qobject_cast<QBoxLayout*>(ribbon->layout()) : nullptr;
+    auto* tabRow = rows && rows->count() > 0 ? qobject_cast<QBoxLayout*>(rows->itemAt(0)->layout()) : nullptr;
+    if (tabRow) {
+        // Beside the File entry, where a spreadsheet's ribbon keeps them.
+        undo_->setParent(ribbon);
+        redo_->setParent(ribbon);
+        tabRow->insertWidget(1, undo_);
+        tabRow->insertWidget(2, redo_);
+    } else {
+        auto* bar = addToolBar("Edit");
+        bar->setObjectName("editBar");
+        bar->addWidget(undo_);
+        bar->addWidget(redo_);
+    }
+}
+
+void MainWindow::buildFindBar(QWidget* parent, QBoxLayout* layout) {
+    findBar_ = new QWidget(parent);
+    findBar_->setObjectName("findBar");
+    auto* row = new QHBoxLayout(findBar_);
+    row->setContentsMargins(4, 2, 4, 2);
+    auto* label = new QLabel(findBar_);
+    label->setObjectName("findLabel");
+    row->addWidget(label);
+    findText_ = new QLineEdit(findBar_);
+    findText_->setObjectName("findText");
+    findText_->setClearButtonEnabled(true);
+    findText_->setMinimumWidth(160);
+    findText_->setMaximumWidth(360);
+    row->addWidget(findText_, 1);
+    matchCase_ = new QCheckBox(findBar_);
+    matchCase_->setObjectName("findMatchCase");
+    row->addWidget(matchCase_);
+    wholeCell_ = new QCheckBox(findBar_);
+    wholeCell_->setObjectName("findWholeCell");
+    row->addWidget(wholeCell_);
+    auto* previous = new QToolButton(findBar_);
+    previous->setObjectName("findPrevious");
+    previous->setArrowType(Qt::UpArrow);
+    row->addWidget(previous);
+    auto* next = new QToolButton(findBar_);
+    next->setObjectName("findNext");
+    next->setArrowType(Qt::DownArrow);
+    row->addWidget(next);
+    findResult_ = new QLabel(findBar_);
+    findResult_->setObjectName("findResult");
+    row->addWidget(findResult_, 1);
+    auto* close = new QToolButton(findBar_);
+    close->setObjectName("findClose");
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setAutoRaise(true);
+    row->addWidget(close);
+    layout->addWidget(findBar_);
+    findBar_->hide();
+    connect(next, &QToolButton::clicked, this, [this] { findNext(true); });
+    connect(previous, &QToolButton::clicked, this, [this] { findNext(false); });
+    connect(findText_, &QLineEdit::returnPressed, this, [this] {
+        findNext(!(QApplication::keyboardModifiers() & Qt::ShiftModifier));
+    });
+    connect(close, &QToolButton::clicked, this, [this] {
+        findBar_->hide();
+        grid_->setFocus();
+    });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), findBar_);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, close, &QToolButton::click);
+}
+
+void MainWindow::showFind() {
+    auto caption = [](const char* name) { return QString::fromStdString(GetCaption(name)); };
+    findBar_->findChild<QLabel*>("findLabel")->setText(caption("lblFindWhat"));
+    matchCase_->setText(caption("chkMatchCase"));
+    wholeCell_->setText(caption("chkWholeCell"));
+    findBar_->findChild<QToolButton*>("findNext")->setToolTip(caption("cmdFindNext"));
+    findBar_->findChild<QToolButton*>("findPrevious")->setToolTip(caption("cmdFindPrevious"));
+    findResult_->clear();
+    findBar_->show();
+    findText_->setFocus();
+    findText_->selectAll();
+}
+
+bool MainWindow::findNext(bool forward) {
+    const bool found = grid_->find(findText_->text(), forward, matchCase_->isChecked(), wholeCell_->isChecked());
+    findResult_->setText(found || findText_->text().isEmpty()
+                             ? QString()
+                             : QString::fromStdString(GetCaption("lblNotFound")).replace("{1}", findText_->text()));
+    refresh(true);
+    return found;
+}
+
+void MainWindow::refreshEditState() {
+    auto& user = session_.user();
+    undo_->setEnabled(!user.editing() && user.canUndo());
+    redo_->setEnabled(!user.editing() && user.canRedo());
+    undo_->setToolTip(QString::fromStdString(GetCaption("cmdUndo")));
+    redo_->setToolTip(QString::fromStdString(GetCaption("cmdRedo")));
+    QString records;
+    auto book = shownWorkbook();
+    if (goApplication && book) {
+        clsForm& form = goApplication->Form();
+        if (form.Sheet() && form.Matrix() && form.Sheet() == book->ActiveSheet())
+            records = QString::fromStdString(GetCaption("lblRecords"))
+                          .replace("{1}", QString::number(form.Matrix()->RowCount()));
+    }
+    records_->setText(records);
+}
+
 void MainWindow::commandsChanged() {
     barsDirty_ = true;
     if (running_ > 0) return;
@@ -351,6 +508,10 @@ void MainWindow::runBuiltIn(long id) {
         if (book) user.close(book);
         break;
     case 752: QTimer::singleShot(0, this, [this] { close(); }); break;  // Exit
+    case 128: user.undo(); break;
+    case 129: user.redo(); break;
+    case kFillDownCommand: grid_->fillDown(); break;
+    case kFindCommand: showFind(); break;
     case 19: grid_->copy(); break;
     case 22: grid_->paste(); break;
     case 3125:  // Clear Contents
@@ -420,9 +581,11 @@ void MainWindow::refresh(bool full) {
     if (sheet != grid_->sheetModel().worksheet()) {
         revision_ = app.revision();
         grid_->showSheet(sheet);
+        refreshEditState();
     } else if (full || app.revision() != revision_) {
         revision_ = app.revision();
         grid_->sync();
+        refreshEditState();
     } else {
         grid_->follow();
     }
@@ -471,18 +634,33 @@ void MainWindow::refreshBooks(const host::WorkbookPtr& shown) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && !drawn_ && watched == centralWidget()) drawn_ = true;
     if (event->type() != QEvent::KeyPress || QApplication::activeModalWidget()) return false;
     auto* w = qobject_cast<QWidget*>(watched);
-    if (!w || w->window() != this || session_.user().editing()) return false;
+    if (!w || w->window() != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const std::string name = onKeyName(key->key(), key->modifiers());
     if (name.empty()) return false;
+    if (session_.user().editing()) {
+        // A command key ends the entry first, as in a spreadsheet, then runs;
+        // other keys are typing. A refused entry keeps its editor, and the
+        // command waits for a good one.
+        // Undo, redo and fill keep their meaning inside the editor.
+        const long builtIn = builtInKeyCommand(name);
+        const bool command = !session_.app().keyBinding(name).isMissing() || builtIn == 3 || builtIn == 748;
+        if (!command) return false;
+        if (!grid_->commitEditor()) return true;
+    }
     return pressKey(name);
 }
 
 long builtInKeyCommand(const std::string& key) {
     if (key == "^s") return 3;       // Save
     if (key == "{F12}") return 748;  // Save As
+    if (key == "^z") return 128;     // Undo
+    if (key == "^y") return 129;     // Redo
+    if (key == "^d") return kFillDownCommand;
+    if (key == "^f") return kFindCommand;
     return 0;
 }
 

@@ -15,8 +15,12 @@
 #include "gui/ui/QtUserInterface.h"
 #include "host/Excel.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
+class QToolButton;
+class QBoxLayout;
 class QTabBar;
 class QTimer;
 
@@ -76,6 +80,11 @@ public:
 
     // Opens the add-in workbook, as the host does when it starts.
     void start();
+    // start() once the window has been drawn, so a first-start notice
+    // stands over the window and not over nothing.
+    void startWhenDrawn();
+    // The window's contents have been painted at least once.
+    bool drawn() const { return drawn_; }
     // Runs a person's action: what the host raises becomes its message box,
     // and the window follows the application afterwards.
     void guard(const std::function<void()>& action);
@@ -97,6 +106,10 @@ public:
     QTabBar& sheetTabs() { return *tabs_; }
     QComboBox& workbookChoice() { return *books_; }
     QString statusText() const;
+    // Ctrl+F: the find bar under the grid, its text selected.
+    void showFind();
+    // Find next or previous from the bar's settings; false when nothing matched.
+    bool findNext(bool forward);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -108,6 +121,10 @@ private:
     void commandsChanged();
     // The host's own commands behind built-in controls (New, Save, Copy, ...).
     void runBuiltIn(long id);
+    // Undo and redo beside the host's command bars.
+    void addEditButtons();
+    void buildFindBar(QWidget* parent, QBoxLayout* layout);
+    void refreshEditState();
 
     Session& session_;
     AppOptions options_;
@@ -117,11 +134,20 @@ private:
     QComboBox* books_ = nullptr;  // the open workbooks, when there is a choice
     QStringList bookKeys_;
     QLabel* status_ = nullptr;
+    QLabel* records_ = nullptr;  // the record count of the table shown
+    QToolButton* undo_ = nullptr;
+    QWidget* findBar_ = nullptr;
+    QLineEdit* findText_ = nullptr;
+    QCheckBox* matchCase_ = nullptr;
+    QCheckBox* wholeCell_ = nullptr;
+    QLabel* findResult_ = nullptr;
+    QToolButton* redo_ = nullptr;
     QTimer* timer_ = nullptr;
     int running_ = 0;
     bool barsDirty_ = false;
     bool busyCursor_ = false;
     bool destroying_ = false;
+    bool drawn_ = false;
     uint64_t revision_ = ~uint64_t(0);
     const void* shownSheet_ = nullptr;
     QStringList tabKeys_;

@@ -1,11 +1,15 @@
 #include "gui/app/SheetGrid.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QRegularExpression>
+#include <QCompleter>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,11 +17,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
 #include "runtime/Error.h"
+#include "text/modGlobalization.h"
 
 namespace dalvera::gui {
 
@@ -86,7 +92,7 @@ public:
         opt.textElideMode = Qt::ElideNone;  // a spreadsheet clips, it does not abbreviate
         bool filtering = false;
         const bool filterButton = model_.isFilterButton(row, col, &filtering);
-        const bool dropDown = current && !model_.listValues(row, col).empty();
+        const bool dropDown = current && model_.hasDropDown(row, col);
         if (filterButton || dropDown) opt.rect.adjust(0, 0, -kButton, 0);
         opt.rect.adjust(2, 0, -2, 0);
         if (!opt.text.isEmpty() && QFontMetrics(opt.font).horizontalAdvance(opt.text) > opt.rect.width() &&
@@ -138,13 +144,26 @@ public:
         // The host decides: a locked cell of a protected sheet shows its message and no editor.
         guard_([&] { user_.beginEdit(sheet->Cells(row, col)); });
         if (!user_.editing()) return nullptr;
-        const auto values = model_.listValues(row, col);
-        if (!values.empty()) {
+        const auto choices = model_.listChoices(row, col);
+        if (!choices.empty()) {
             auto* combo = new QComboBox(parent);
             combo->setObjectName("listEditor");
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
-            for (const auto& v : values) combo->addItem(v);
+            for (const auto& c : choices) combo->addItem(c.label, c.entry);
+            // Typing part of a name finds it among the choices.
+            combo->completer()->setFilterMode(Qt::MatchContains);
+            combo->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+            combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
+            // A choice picked with the mouse is the entry, as Enter is.
+            auto* self = const_cast<CellDelegate*>(this);
+            QObject::connect(combo, &QComboBox::activated, combo, [self, combo](int) {
+                if (!combo->property("entered").toBool()) {
+                    combo->setProperty("entered", true);
+                    emit self->commitData(combo);
+                    emit self->closeEditor(combo, QAbstractItemDelegate::SubmitModelCache);
+                }
+            });
             return combo;
         }
         auto* edit = new QLineEdit(parent);
@@ -154,19 +173,53 @@ public:
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
-        const QString text = model_.editText(SheetTableModel::sheetRow(index), SheetTableModel::sheetColumn(index));
-        if (auto* combo = qobject_cast<QComboBox*>(editor)) combo->setEditText(text);
-        else if (auto* edit = qobject_cast<QLineEdit*>(editor)) edit->setText(text);
+        // A refused entry given back for another try keeps what was typed.
+        QVariant retyped;
+        if (grid_) retyped = grid_->takeRetyped();
+        const QString text = retyped.isValid()
+                                 ? retyped.toString()
+                                 : model_.editText(SheetTableModel::sheetRow(index), SheetTableModel::sheetColumn(index));
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            const int at = combo->findData(text);
+            if (at >= 0 && !retyped.isValid()) combo->setCurrentIndex(at);
+            combo->setEditText(text);
+            // The key that opened the editor replaces the value, as in a plain cell.
+            if (combo->lineEdit()) combo->lineEdit()->selectAll();
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            edit->setText(text);
+        }
     }
 
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex&) const override {
+    // The text an editor enters: a choice's entry for its label.
+    static QString entryOf(QWidget* editor, QString* typed = nullptr) {
+        QString text;
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            text = combo->currentText();
+            if (typed) *typed = text;
+            const int at = combo->findText(text, Qt::MatchExactly);
+            if (at >= 0) return combo->itemData(at).toString();
+            return text;
+        }
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) text = edit->text();
+        if (typed) *typed = text;
+        return text;
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
         // A message box of the entry takes the focus and commits a second
         // time; the first entry has ended editing by then.
         if (!user_.editing()) return;
-        QString text;
-        if (auto* combo = qobject_cast<QComboBox*>(editor)) text = combo->currentText();
-        else if (auto* edit = qobject_cast<QLineEdit*>(editor)) text = edit->text();
-        guard_([&] { user_.endEdit(text.toStdString()); });
+        QString typed;
+        const QString text = entryOf(editor, &typed);
+        auto result = platform::UserOperations::Result::Accepted;
+        guard_([&] { result = user_.endEdit(text.toStdString()); });
+        if (result == platform::UserOperations::Result::Retry && grid_) {
+            QPointer<SheetGrid> grid = grid_;
+            const QPersistentModelIndex at(index);
+            QTimer::singleShot(0, grid, [grid, at, typed] {
+                if (grid && at.isValid()) grid->reopenEditor(at, typed);
+            });
+        }
     }
 
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
@@ -174,10 +227,13 @@ public:
         QStyledItemDelegate::destroyEditor(editor, index);
     }
 
+    void setGrid(SheetGrid* grid) { grid_ = grid; }
+
 private:
     SheetTableModel& model_;
     platform::UserOperations& user_;
     SheetGrid::Guard guard_;
+    SheetGrid* grid_ = nullptr;
 };
 
 std::vector<int32_t> viewKey(const platform::SheetView& v) {
@@ -234,6 +290,7 @@ SheetGrid::SheetGrid(platform::EmbeddedApplication& app, platform::UserOperation
     model_ = new SheetTableModel(app, this);
     setModel(model_);
     auto* delegate = new CellDelegate(*model_, user_, guard_, this);
+    delegate->setGrid(this);
     setItemDelegate(delegate);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
@@ -257,7 +314,9 @@ SheetGrid::SheetGrid(platform::EmbeddedApplication& app, platform::UserOperation
     frozen_->setModel(model_);
     frozen_->setSelectionModel(selectionModel());
     // A delegate of its own: a delegate's commit and close signals go to every view using it.
-    frozen_->setItemDelegate(new CellDelegate(*model_, user_, guard_, frozen_));
+    auto* frozenDelegate = new CellDelegate(*model_, user_, guard_, frozen_);
+    frozenDelegate->setGrid(this);
+    frozen_->setItemDelegate(frozenDelegate);
     frozen_->setFocusPolicy(Qt::NoFocus);
     frozen_->setEditTriggers(editTriggers());
     frozen_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -278,8 +337,19 @@ SheetGrid::SheetGrid(platform::EmbeddedApplication& app, platform::UserOperation
     frozen_->viewport()->installEventFilter(this);
     frozen_->hide();
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, frozen_->horizontalScrollBar(), &QScrollBar::setValue);
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
-            [this](int section, int, int size) { frozen_->setColumnWidth(section, size); });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        frozen_->setColumnWidth(section, size);
+        // A heading dragged by the person: the host's column width follows.
+        if (syncing_ || !model_->worksheet() || size <= 0 || !horizontalHeader()->isVisible()) return;
+        const double chars = std::max(0.0, (size - 5.5) / std::max(1, fontMetrics().horizontalAdvance('0')));
+        auto sheet = model_->worksheet();
+        guard_([&] { sheet->Columns(section + 1)->SetColumnWidth(std::round(chars * 100) / 100); });
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this, [this](int section) {
+        auto sheet = model_->worksheet();
+        if (!sheet) return;
+        guard_([&] { sheet->Columns(section + 1)->AutoFit(); });
+    });
 }
 
 SheetGrid::~SheetGrid() {
@@ -313,6 +383,7 @@ void SheetGrid::sync() {
         return;
     }
     const QFontMetrics fm = fontMetrics();
+    syncing_ = true;  // widths set here are the host's, not the person's
     for (int c = 0; c < model_->columnCount(); ++c) {
         const bool hidden = m->columnHidden(c + 1);
         const int w = widthPixels(fm, m->columnWidth(c + 1));
@@ -321,6 +392,7 @@ void SheetGrid::sync() {
             if (!hidden && w > 0 && v->columnWidth(c) != w) v->setColumnWidth(c, w);
         }
     }
+    syncing_ = false;
     // Only the rows that are hidden are visited, not the sheet.
     std::vector<int32_t> hidden;
     std::set_union(m->filterHiddenRows().begin(), m->filterHiddenRows().end(), m->manualHiddenRows().begin(),
@@ -389,6 +461,19 @@ QModelIndex SheetGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers mod
 void SheetGrid::syncSelection() {
     const auto* m = model_->sheet();
     if (!m) return;
+    if (m->protection().on && m->enableSelection() == host::xl::UnlockedCells &&
+        !selectable(m->view().activeRow, m->view().activeColumn)) {
+        // Code may leave the selection on cells a person cannot select (rows
+        // just deleted, below the data): a person's cursor goes to the nearest
+        // cell above that can be, and no selection is shown on locked cells.
+        const int32_t col = m->view().activeColumn;
+        for (int32_t r = std::min<int32_t>(m->view().activeRow, model_->rowCount()); r >= 1; --r)
+            if (selectable(r, col)) {
+                auto sheet = model_->worksheet();
+                guard_([&] { user_.select(sheet->Cells(r, col)); });
+                break;
+            }
+    }
     const auto& view = m->view();
     std::vector<Rect> wanted = view.selection;
     wanted.push_back(Rect{view.activeRow, view.activeColumn, view.activeRow, view.activeColumn});
@@ -433,17 +518,21 @@ void SheetGrid::selectionChanged(const QItemSelection& selected, const QItemSele
     auto range = selectedRange();
     if (!range) return;
     bool accepted = true;
-    guard_([&] { accepted = user_.select(range); });
+    guard_([&] {
+        accepted = user_.select(range);
+        // Taken as shown before the window follows the host, so that following
+        // does not put the current cell back on the host's active one.
+        if (const auto* m = model_->sheet(); accepted && m) {
+            shownSelection_ = m->view().selection;
+            shownSelection_.push_back(Rect{m->view().activeRow, m->view().activeColumn, m->view().activeRow,
+                                           m->view().activeColumn});
+        }
+    });
     if (!accepted) {
         // The sheet does not let these cells be selected: back to the host's selection.
         shownSelection_.clear();
         QTimer::singleShot(0, this, [this] { syncSelection(); });
         return;
-    }
-    if (const auto* m = model_->sheet()) {
-        shownSelection_ = m->view().selection;
-        shownSelection_.push_back(Rect{m->view().activeRow, m->view().activeColumn, m->view().activeRow,
-                                       m->view().activeColumn});
     }
 }
 
@@ -455,14 +544,219 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
         }
         if (event->matches(QKeySequence::Paste)) return paste();
         if (event->matches(QKeySequence::Copy)) return copy();
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            QModelIndex next = model_->index(std::min(currentIndex().row() + 1, model_->rowCount() - 1),
-                                             currentIndex().column());
-            setCurrentIndex(next);
+        if (event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) {
+            openDropDown();
             return;
         }
+        if (navigate(event)) return;
     }
     QTableView::keyPressEvent(event);
+}
+
+bool SheetGrid::selectable(int32_t row, int32_t col) const {
+    const auto* m = model_->sheet();
+    if (!m || row < 1 || col < 1 || row > model_->rowCount() || col > model_->columnCount()) return false;
+    if (isRowHidden(row - 1) || isColumnHidden(col - 1)) return false;
+    if (!m->protection().on) return true;
+    if (m->enableSelection() == host::xl::NoSelection) return false;
+    if (m->enableSelection() == host::xl::UnlockedCells) return !model_->worksheet()->anyLocked({row, col, row, col});
+    return true;
+}
+
+std::pair<int32_t, int32_t> SheetGrid::dataEdge(int32_t row, int32_t col, int dr, int dc) const {
+    const auto* m = model_->sheet();
+    const int32_t rows = model_->rowCount(), cols = model_->columnCount();
+    auto inside = [&](int32_t r, int32_t c) { return r >= 1 && c >= 1 && r <= rows && c <= cols; };
+    auto filled = [&](int32_t r, int32_t c) { return !m->value(r, c).isEmpty(); };
+    int32_t r = row + dr, c = col + dc;
+    if (!inside(r, c)) return {row, col};
+    if (filled(row, col) && filled(r, c)) {
+        // Along a block of values: to its last one.
+        while (inside(r + dr, c + dc) && filled(r + dr, c + dc)) r += dr, c += dc;
+        return {r, c};
+    }
+    // From a blank or the end of a block: to the next value, or the sheet's edge.
+    while (inside(r, c) && !filled(r, c)) r += dr, c += dc;
+    if (!inside(r, c)) r -= dr, c -= dc;
+    return {r, c};
+}
+
+std::pair<int32_t, int32_t> SheetGrid::lastDataCell() const {
+    const auto* m = model_->sheet();
+    auto used = m ? m->usedRect() : std::nullopt;
+    if (!used) return {1, 1};
+    // Formats reach beyond the values (a grid drawn one row further): the
+    // last row and column that hold a value.
+    int32_t lastRow = used->r1, lastCol = used->c1;
+    for (int32_t r = used->r2; r >= used->r1; --r) {
+        bool any = false;
+        for (int32_t c = used->c1; c <= used->c2 && !any; ++c) any = !m->value(r, c).isEmpty();
+        if (any) {
+            lastRow = r;
+            break;
+        }
+    }
+    for (int32_t c = used->c2; c >= used->c1; --c) {
+        bool any = false;
+        for (int32_t r = used->r1; r <= lastRow && !any; ++r) any = !m->value(r, c).isEmpty();
+        if (any) {
+            lastCol = c;
+            break;
+        }
+    }
+    return {lastRow, lastCol};
+}
+
+void SheetGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    // A click, a plain move or the host's own selection starts a new anchor.
+    if (!extending_) anchor_ = current;
+}
+
+void SheetGrid::moveTo(int32_t row, int32_t col, bool extend) {
+    const QModelIndex target = model_->index(row - 1, col - 1);
+    if (!target.isValid()) return;
+    if (!extend || !anchor_.isValid()) anchor_ = target;
+    if (extend) {
+        extending_ = true;
+        const QModelIndex from = anchor_;
+        QItemSelection sel(model_->index(std::min(from.row(), target.row()), std::min(from.column(), target.column())),
+                           model_->index(std::max(from.row(), target.row()), std::max(from.column(), target.column())));
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+        selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
+        extending_ = false;
+    } else {
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    }
+    scrollTo(target);
+    if (frozenRows_ > 0 && target.row() >= frozenRows_ && verticalScrollBar()->value() > target.row() - frozenRows_)
+        verticalScrollBar()->setValue(target.row() - frozenRows_);
+}
+
+bool SheetGrid::navigate(QKeyEvent* event) {
+    const auto mods = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (mods & Qt::AltModifier) return false;
+    const bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
+    const QModelIndex current = currentIndex();
+    int32_t row = current.isValid() ? current.row() + 1 : 1, col = current.isValid() ? current.column() + 1 : 1;
+    // With Shift the far corner moves; the anchor stays.
+    if (shift && anchor_.isValid() && current.isValid()) {
+        row = current.row() + 1;
+        col = current.column() + 1;
+    }
+    int dr = 0, dc = 0;
+    switch (event->key()) {
+    case Qt::Key_Up: dr = -1; break;
+    case Qt::Key_Down: dr = 1; break;
+    case Qt::Key_Left: dc = -1; break;
+    case Qt::Key_Right: dc = 1; break;
+    case Qt::Key_Tab: dc = 1; break;
+    case Qt::Key_Backtab: dc = -1; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: dr = shift ? -1 : 1; break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        const int page = std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) - 1);
+        dr = event->key() == Qt::Key_PageUp ? -page : page;
+        break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End: break;
+    default: return false;
+    }
+    const bool tabOrEnter = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
+                            event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool extend = shift && !tabOrEnter;
+    // A target that cannot be selected (a locked cell of a protected sheet,
+    // a hidden row) is passed over in the direction of the move; with none
+    // beyond it, the active cell stays.
+    auto settle = [&](int32_t r, int32_t c, int sr, int sc) {
+        const int32_t rows = model_->rowCount(), cols = model_->columnCount();
+        r = std::clamp(r, 1, rows), c = std::clamp(c, 1, cols);
+        while (r >= 1 && c >= 1 && r <= rows && c <= cols && !selectable(r, c)) {
+            if (sr == 0 && sc == 0) return;
+            r += sr, c += sc;
+        }
+        if (r < 1 || c < 1 || r > rows || c > cols) return;
+        moveTo(r, c, extend);
+    };
+    auto sign = [](int v) { return v > 0 ? 1 : v < 0 ? -1 : 0; };
+    if (event->key() == Qt::Key_Home) {
+        if (ctrl) {
+            // The first cell that can be selected, row by row from A1.
+            const auto last = lastDataCell();
+            for (int32_t r = 1; r <= std::max(last.first, 1); ++r)
+                for (int32_t c = 1; c <= std::max(last.second, 1); ++c)
+                    if (selectable(r, c)) return moveTo(r, c, extend), true;
+            return true;
+        }
+        settle(row, 1, 0, 1);
+        return true;
+    }
+    if (event->key() == Qt::Key_End) {
+        if (!ctrl) return false;
+        const auto last = lastDataCell();
+        for (int32_t r = last.first; r >= 1; --r)
+            for (int32_t c = last.second; c >= 1; --c)
+                if (selectable(r, c)) return moveTo(r, c, extend), true;
+        return true;
+    }
+    if (ctrl && !tabOrEnter && (dr == 1 || dr == -1 || dc != 0)) {
+        auto [r, c] = dataEdge(row, col, dr, dc);
+        // Back towards where the move started, to the nearest selectable cell.
+        while ((r != row || c != col) && !selectable(r, c)) r -= dr, c -= dc;
+        if (r != row || c != col) moveTo(r, c, extend);
+        return true;
+    }
+    settle(row + dr, col + dc, sign(dr), sign(dc));
+    return true;
+}
+
+bool SheetGrid::commitEditor() {
+    if (!editorOpen()) return false;
+    QWidget* editor = nullptr;
+    QTableView* view = state() == QAbstractItemView::EditingState ? static_cast<QTableView*>(this) : frozen_;
+    for (QWidget* w = QApplication::focusWidget(); w && !editor; w = w->parentWidget())
+        if (w->parentWidget() == view->viewport()) editor = w;
+    if (!editor) {
+        for (auto* c : view->viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (c->isVisible() && (qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c))) editor = c;
+    }
+    if (!editor) return false;
+    auto* delegate = view->itemDelegate();
+    emit delegate->commitData(editor);
+    // A refused entry leaves the cell being edited; the editor then stays.
+    if (user_.editing()) return false;
+    emit delegate->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+    return true;
+}
+
+void SheetGrid::reopenEditor(const QModelIndex& index, const QString& text) {
+    if (editorOpen()) return;
+    setCurrentIndex(index);
+    retyped_ = text;
+    edit(index);
+    retyped_ = QVariant();
+}
+
+QVariant SheetGrid::takeRetyped() {
+    QVariant v = retyped_;
+    retyped_ = QVariant();
+    return v;
+}
+
+bool SheetGrid::openDropDown() {
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || !model_->hasDropDown(SheetTableModel::sheetRow(index), SheetTableModel::sheetColumn(index)))
+        return false;
+    if (!editorOpen()) edit(index);
+    QTableView* view = index.row() < frozenRows_ && frozen_->isVisible() ? static_cast<QTableView*>(frozen_) : this;
+    for (auto* combo : view->viewport()->findChildren<QComboBox*>("listEditor"))
+        if (combo->isVisible()) {
+            combo->showPopup();
+            return true;
+        }
+    return false;
 }
 
 void SheetGrid::copy() {
@@ -497,16 +791,42 @@ void SheetGrid::paste() {
         rows.push_back(std::move(cells));
     }
     if (rows.empty()) return;
+    // One copied value into a selected block fills the block, as a spreadsheet does.
+    if (rows.size() == 1 && rows.front().size() == 1) {
+        for (const auto& r : selectionModel()->selection())
+            if (r.contains(current) && (r.height() > 1 || r.width() > 1)) {
+                const Rect block{r.top() + 1, r.left() + 1, r.bottom() + 1, r.right() + 1};
+                guard_([&] { user_.fillBlock(sheet->range(block), rows.front().front()); });
+                return;
+            }
+    }
     guard_([&] { user_.pasteBlock(sheet->Cells(current.row() + 1, current.column() + 1), rows); });
 }
 
+void SheetGrid::fillDown() {
+    auto range = selectedRange();
+    if (!range) return;
+    guard_([&] { user_.fillDown(range); });
+}
+
 bool SheetGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
+    const auto type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
         QTableView* view = watched == frozen_->viewport() ? static_cast<QTableView*>(frozen_)
                          : watched == viewport()          ? static_cast<QTableView*>(this)
                                                           : nullptr;
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (view && mouse->button() == Qt::LeftButton && pressButton(view, mouse->position().toPoint())) return true;
+        if (view && mouse->button() == Qt::LeftButton) {
+            if (type == QEvent::MouseButtonRelease && pressedDropDown_.isValid()) {
+                // The list opens once the button is up: opened on the press, the
+                // release would land in it and pick the entry under the mouse.
+                const QModelIndex index = pressedDropDown_;
+                pressedDropDown_ = QModelIndex();
+                if (index == currentIndex()) QTimer::singleShot(0, this, [this] { openDropDown(); });
+                return true;
+            }
+            if (type != QEvent::MouseButtonRelease && pressButton(view, mouse->position().toPoint())) return true;
+        }
     }
     return QTableView::eventFilter(watched, event);
 }
@@ -521,14 +841,94 @@ bool SheetGrid::pressButton(QTableView* view, const QPoint& pos) {
         showFilterMenu(col, view->viewport()->mapToGlobal(cell.bottomLeft()));
         return true;
     }
-    if (index == currentIndex() && !model_->listValues(row, col).empty()) {
-        edit(index);
-        QTimer::singleShot(0, this, [this] {
-            if (auto* combo = findChild<QComboBox*>("listEditor")) combo->showPopup();
-        });
+    if (index == currentIndex() && model_->hasDropDown(row, col)) {
+        pressedDropDown_ = index;
         return true;
     }
     return false;
+}
+
+bool SheetGrid::find(const QString& text, bool forward, bool matchCase, bool wholeCell) {
+    const auto* m = model_->sheet();
+    if (!m || text.isEmpty()) return false;
+    const auto used = m->usedRect();
+    if (!used) return false;
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    auto matches = [&](int32_t r, int32_t c) {
+        const QString shown = model_->displayText(r, c);
+        return wholeCell ? shown.compare(text, cs) == 0 : shown.contains(text, cs);
+    };
+    const int64_t width = used->c2 - used->c1 + 1, height = used->r2 - used->r1 + 1, cells = width * height;
+    const QModelIndex cur = currentIndex();
+    int64_t start = -1;
+    if (cur.isValid() && cur.row() + 1 >= used->r1 && cur.row() + 1 <= used->r2 && cur.column() + 1 >= used->c1 &&
+        cur.column() + 1 <= used->c2)
+        start = int64_t(cur.row() + 1 - used->r1) * width + (cur.column() + 1 - used->c1);
+    else if (!forward)
+        start = 0;  // backwards from the top wraps to the last cell
+    // Row by row, from the cell after the current one, round to where it started.
+    for (int64_t k = 1; k <= cells; ++k) {
+        int64_t i = forward ? start + k : start - k;
+        i = ((i % cells) + cells) % cells;
+        const int32_t r = used->r1 + int32_t(i / width), c = used->c1 + int32_t(i % width);
+        if (!selectable(r, c) || !matches(r, c)) continue;
+        moveTo(r, c, false);
+        return true;
+    }
+    return false;
+}
+
+void SheetGrid::contextMenuEvent(QContextMenuEvent* event) {
+    contextMenu(true, event->pos());
+}
+
+QMenu* SheetGrid::contextMenu(bool exec, const QPoint& pos) {
+    if (!model_->sheet()) return nullptr;
+    const QModelIndex index = indexAt(pos);
+    // A right-click outside the selection selects the cell first, as a spreadsheet does.
+    if (exec && index.isValid() && !selectionModel()->isSelected(index)) setCurrentIndex(index);
+    delete menu_;
+    menu_ = new QMenu(this);
+    menu_->setObjectName("cellMenu");
+    auto caption = [](const char* name) { return QString::fromStdString(GetCaption(name)); };
+    auto add = [this](const QString& text, const char* name, std::function<void()> run) {
+        QAction* a = menu_->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, std::move(run));
+        return a;
+    };
+    add(caption("mnuCut"), "cut", [this] {
+        copy();
+        if (auto range = selectedRange()) guard_([&] { user_.clear(range); });
+    });
+    add(caption("mnuCopy"), "copy", [this] { copy(); });
+    add(caption("mnuPaste"), "paste", [this] { paste(); });
+    add(caption("mnuClear"), "clear", [this] {
+        if (auto range = selectedRange()) guard_([&] { user_.clear(range); });
+    });
+    // The add-in's record commands, where its keys are bound here.
+    struct Command {
+        int message;
+        const char* key;
+        const char* name;
+    };
+    bool first = true;
+    for (const Command& c : {Command{125, "{F6}", "addRecord"}, Command{127, "{F8}", "deleteRecords"},
+                             Command{128, "{F9}", "refresh"}}) {
+        const Variant binding = app_.keyBinding(c.key);
+        if (binding.isMissing()) continue;
+        if (first) menu_->addSeparator();
+        first = false;
+        QString text = QString::fromStdString(GetMessage(static_cast<int16_t>(c.message)));
+        text.remove(QRegularExpression(R"(\s*\([^)]*\)$)"));
+        text.replace("&&", "\x01").remove('&').replace('\x01', '&');
+        QAction* a = add(text, c.name, [this, key = std::string(c.key)] {
+            if (keys_) keys_(key);
+        });
+        a->setEnabled(!binding.text().empty());
+    }
+    if (exec) menu_->exec(viewport()->mapToGlobal(pos));
+    return menu_;
 }
 
 std::vector<QString> SheetGrid::filterChoices(int32_t col) const {

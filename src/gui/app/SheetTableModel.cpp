@@ -109,6 +109,60 @@ std::vector<QString> SheetTableModel::listValues(int32_t row, int32_t col) const
     return out;
 }
 
+bool SheetTableModel::hasDropDown(int32_t row, int32_t col) const {
+    const auto* m = sheet();
+    if (!m) return false;
+    const auto* rule = m->validationAt(row, col);
+    return rule && rule->type == host::xl::ValidateList && rule->inCellDropdown;
+}
+
+std::vector<SheetTableModel::ListChoice> SheetTableModel::listChoices(int32_t row, int32_t col) const {
+    std::vector<ListChoice> out;
+    const auto* m = sheet();
+    if (!hasDropDown(row, col)) return out;
+    const auto* rule = m->validationAt(row, col);
+    const auto entryLocale = platform::entryLocale(app_.countryCode());
+    const std::string& targetFormat = styleAt(row, col).numberFormat;
+    // The source cells, when the list is a reference to one column.
+    std::shared_ptr<platform::WorksheetImpl> source;
+    platform::Rect area{};
+    const std::string f = rule->formula1;
+    if (!f.empty() && f[0] == '=') {
+        host::RangePtr r = sheet_->book().nameRange(f.substr(1));
+        platform::Rect a;
+        if (!r && platform::parseA1(f.substr(1), a)) r = sheet_->range(a);
+        if (r && platform::rangeAreas(r).size() == 1 && platform::rangeAreas(r).front().c1 == platform::rangeAreas(r).front().c2) {
+            source = platform::rangeSheet(r);
+            area = platform::rangeAreas(r).front();
+        }
+    }
+    if (source) {
+        const auto& sm = source->model();
+        const auto& styles = source->styles();
+        for (int32_t r = area.r1; r <= std::min(area.r2, area.r1 + 100000); ++r) {
+            const Variant v = sm.value(r, area.c1);
+            ListChoice choice;
+            choice.entry = QString::fromStdString(platform::entryText(v, targetFormat, entryLocale));
+            QString shown;
+            try {
+                shown = QString::fromStdString(formatValue(v, styles[sm.styleAt(r, area.c1)].numberFormat, locale_));
+            } catch (const Error&) {
+                shown = QString::fromStdString(v.text());
+            }
+            const Variant beside = area.c1 < platform::kMaxCols ? sm.value(r, area.c1 + 1) : Variant();
+            if (!beside.isEmpty() && !beside.isNull()) shown += QString::fromUtf8(" \u00b7 ") + QString::fromStdString(beside.text());
+            choice.label = shown;
+            out.push_back(std::move(choice));
+        }
+        return out;
+    }
+    for (const auto& v : sheet_->listValues(*rule)) {
+        QString text = QString::fromStdString(v.text());
+        out.push_back({text, text});
+    }
+    return out;
+}
+
 bool SheetTableModel::isNumber(int32_t row, int32_t col) const {
     const auto* m = sheet();
     if (!m) return false;

@@ -48,6 +48,18 @@ public:
     // The values of a list rule at the cell (empty when there is none, or it
     // shows no drop-down).
     std::vector<QString> listValues(int32_t row, int32_t col) const;
+    // Whether the cell shows a list drop-down, without reading the list.
+    bool hasDropDown(int32_t row, int32_t col) const;
+    // One choice of a list drop-down: what it shows ("1 · Beverages", TRUE
+    // as the cells show it) and the text it enters ("1").
+    struct ListChoice {
+        QString label;
+        QString entry;
+    };
+    // The choices of the list at the cell. A list kept in one column shows
+    // beside each value the text in the cell to its right, so lists of keys
+    // can carry the names they stand for.
+    std::vector<ListChoice> listChoices(int32_t row, int32_t col) const;
     bool hasComment(int32_t row, int32_t col) const;
     // Numbers and dates: shown as #### when they do not fit, never cut.
     bool isNumber(int32_t row, int32_t col) const;

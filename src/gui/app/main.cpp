@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 #include <QMessageBox>
 #include <QPushButton>
@@ -90,11 +91,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Dalvera");
     QApplication::setApplicationDisplayName("Dalvera");
     ensureIconTheme();
-    // Qt's own button texts (Yes, Cancel) in the host's language, where installed.
-    QTranslator qtTexts;
-    if (options.countryCode == 31 &&
-        qtTexts.load("qtbase_nl", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
 
     DesktopUserInterface ui;
     ui.setDatabase(options.database);
@@ -104,6 +100,13 @@ int main(int argc, char** argv) {
     so.countryCode = options.countryCode;
     so.registryFile = options.registry;
     Session session(ui, so);
+    // Qt's own texts (the file dialog, Yes, Cancel) in the host's language,
+    // which is the process locale's when --lang does not say.
+    QTranslator qtTexts;
+    if (platform::entryLocale(session.app().countryCode()).dutch &&
+        qtTexts.load("qtbase_nl", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    if (platform::entryLocale(session.app().countryCode()).dutch) QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
     // The host starts with an empty workbook, as a spreadsheet does.
     session.app().Workbooks().Add()->SetSaved(true);
 
@@ -119,7 +122,7 @@ int main(int argc, char** argv) {
         jo.dialogShots = QString::fromStdString(options.dialogShots);
         Journey journey(jo);
         ui.setAutoResponder(journey.responder());
-        bool ok = journey.run(window, options.actions, [&] { window.start(); });
+        bool ok = journey.run(window, options.actions, [&] { window.startWhenDrawn(); });
         for (int i = 0; i < 5; ++i) QApplication::processEvents();
         window.refresh(true);
         QApplication::processEvents();
@@ -139,7 +142,7 @@ int main(int argc, char** argv) {
     }
 
     ui.setAutoResponder(preselect(options.database));
-    QTimer::singleShot(0, &window, [&] { window.start(); });
+    QTimer::singleShot(0, &window, [&] { window.startWhenDrawn(); });
     const int rc = qapp.exec();
     session.closeAddin();
     return rc;

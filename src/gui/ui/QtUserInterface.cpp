@@ -1,5 +1,6 @@
 #include "gui/ui/QtUserInterface.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -9,6 +10,8 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,6 +82,16 @@ QString boxTitle(const std::string& title) {
     return title.empty() ? QApplication::applicationDisplayName() : qs(title);
 }
 
+// The width a dialog needs for its whole title: the window manager adds the
+// application's name and its buttons, and a short message would otherwise
+// leave the title cut to "Invali... lvera".
+int titleWidth(const QWidget& dialog) {
+    QFont font = dialog.font();
+    font.setBold(true);
+    const QString shown = dialog.windowTitle() + " \u2014 " + QApplication::applicationDisplayName();
+    return QFontMetrics(font).horizontalAdvance(shown) * 6 / 5 + 140;
+}
+
 // ---- input boxes
 
 class InputDialog : public QDialog {
@@ -101,7 +114,7 @@ public:
         layout->addWidget(buttons);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        setMinimumWidth(360);
+        setMinimumWidth(std::max(360, titleWidth(*this)));
     }
 
     // Returns false to keep the dialog open (the entry was refused).
@@ -232,6 +245,11 @@ int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::str
     box.setDefaultButton(buttons[defaultIndex].button);
     const auto escape = escapeOf(style);
     box.setEscapeButton(escape);
+    // A message box sizes itself to its text and ignores a minimum width; a
+    // spacer in its own layout keeps the title whole.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(titleWidth(box), 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
     runModal(
         box,
         [&box] {

@@ -32,7 +32,8 @@ public:
         raiseStandard(err::SubscriptOutOfRange, kSource);
     }
     host::WorkbookPtr Add() override {
-        auto book = std::make_shared<WorkbookImpl>(app_, "Book" + std::to_string(app_.newWorkbookNumber()));
+        auto book = std::make_shared<WorkbookImpl>(
+            app_, (entryLocale(app_.countryCode()).dutch ? "Map" : "Book") + std::to_string(app_.newWorkbookNumber()));
         for (int i = 0; i < app_.sheetsInNewWorkbook(); ++i) book->addSheet(i);
         book->SetSaved(true);
         app_.workbookList().push_back(book);
@@ -256,6 +257,12 @@ void EmbeddedApplication::fireSheetChange(const host::WorksheetPtr& sheet, const
     if (!enableEvents_) return;
     auto sinks = sinks_;
     for (auto* s : sinks) s->SheetChange(sheet, target);
+}
+
+void EmbeddedApplication::fireSheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target) {
+    if (!enableEvents_) return;
+    auto sinks = sinks_;
+    for (auto* s : sinks) s->SheetUndo(sheet, target);
 }
 
 void EmbeddedApplication::fireSheetActivate(const host::WorksheetPtr& sheet) {

@@ -138,6 +138,7 @@ public:
     const std::optional<Clipboard>& clipboard() const { return clipboard_; }
     void setClipboard(std::optional<Clipboard> c) { clipboard_ = std::move(c); }
     void fireSheetChange(const host::WorksheetPtr& sheet, const host::RangePtr& target);
+    void fireSheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target);
     void fireSheetActivate(const host::WorksheetPtr& sheet);
     void fireWorkbookActivate(const host::WorkbookPtr& wb);
     bool fireBeforeSave(const host::WorkbookPtr& wb, bool saveAsUI);  // true when cancelled
@@ -247,6 +248,9 @@ public:
     StyleTable& styles() const { return book().model().styles_; }
     void markDeleted() { deleted_ = true; }
     bool deleted() const { return deleted_; }
+    // Grows whenever rows or columns are inserted or deleted: cell addresses
+    // from before then no longer name the same cells.
+    uint64_t structure() const { return structure_; }
     std::shared_ptr<host::Range> range(std::vector<Rect> areas);
     std::shared_ptr<host::Range> range(const Rect& r) { return range(std::vector<Rect>{r}); }
 
@@ -318,6 +322,7 @@ private:
     WorkbookImpl* book_;
     SheetModel* model_;
     bool deleted_ = false;
+    uint64_t structure_ = 0;
 };
 
 // Parses "A1", "$A$1:$B$2", "A:C", "1:5" (one area); false when it is not one.
@@ -337,7 +342,9 @@ int fileFormatOfPath(const std::string& path, int current);
 
 class UserOperations {
 public:
-    enum class Result { Accepted, Refused };
+    // Retry: refused by a stop alert whose Retry the person chose; the entry
+    // goes back into the editor.
+    enum class Result { Accepted, Refused, Retry };
     explicit UserOperations(EmbeddedApplication& app) : app_(app) {}
 
     // Types text into one cell and presses Enter.
@@ -350,8 +357,12 @@ public:
     bool select(const host::RangePtr& range);
     // F2 on a cell: Ready is False until the entry ends.
     void beginEdit(const host::RangePtr& cell);
+    // An entry that reads as the value the cell already holds writes nothing
+    // and raises no event: the active cell only moves on, as after Enter.
     Result endEdit(const std::string& text);
     void cancelEdit();
+    // The cell being edited, or nullptr.
+    const host::RangePtr& editCell() const { return editCell_; }
     bool editing() const { return editCell_ != nullptr; }
     void clickControl(const host::ControlPtr& control);
     // A key as OnKey names it ("{F7}"); true when a macro ran.
@@ -379,11 +390,49 @@ public:
     // The close box; true when the workbook closed.
     bool close(const host::WorkbookPtr& workbook);
 
+    // Ctrl+Z and Ctrl+Y of typing, pasting, filling and clearing: the cells get
+    // their values and formats back exactly, and the SheetUndo event tells the
+    // owner of the sheet. The history ends where code changes those cells or
+    // moves rows or columns (writing, reloading, another table); false when
+    // there was nothing to undo or redo.
+    bool undo();
+    bool redo();
+    bool canUndo();
+    bool canRedo();
+    void clearHistory();
+    // Copies the top row of the selection down over the rest of it (Ctrl+D),
+    // each cell read and checked as a typed entry.
+    Result fillDown(const host::RangePtr& selection);
+    // One value pasted into every cell of the block.
+    Result fillBlock(const host::RangePtr& block, const std::string& text);
+
 private:
+    struct CellState {
+        int32_t row, col;
+        Variant value;
+        uint32_t style;
+    };
+    struct Step {
+        std::weak_ptr<WorksheetImpl> sheet;
+        uint64_t structure = 0;
+        std::vector<Rect> areas;
+        std::vector<CellState> before, after;
+    };
+    static std::vector<CellState> capture(const WorksheetImpl& sheet, const std::vector<Rect>& areas);
+    // Starts a step over the areas; false when it is too large to keep (the history then ends).
+    bool begin(const std::shared_ptr<WorksheetImpl>& sheet, const std::vector<Rect>& areas, Step& step);
+    void finish(Step&& step, Result result);
+    bool replay(std::vector<Step>& from, std::vector<Step>& to, bool undoing);
+    bool current(Step& step);
+    Result writeBlock(const std::shared_ptr<WorksheetImpl>& sheet, const Rect& target,
+                      const std::function<std::string(int32_t, int32_t)>& textAt);
     bool refuseProtected(WorksheetImpl& sheet, const std::vector<Rect>& areas);
     bool acceptByValidation(WorksheetImpl& sheet, int32_t row, int32_t col, const Variant& value);
     bool saveThroughDialog(const host::WorkbookPtr& workbook);
+    void moveAfterReturn(WorksheetImpl& sheet, int32_t row, int32_t col);
     EmbeddedApplication& app_;
+    bool retry_ = false;  // the last stop alert was answered with Retry
+    std::vector<Step> undo_, redo_;
     host::RangePtr editCell_;
     std::function<std::string()> saveFilter_;
 };

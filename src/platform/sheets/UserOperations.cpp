@@ -1,3 +1,4 @@
+#include <functional>
 #include <map>
 
 #include "platform/sheets/Embedded.h"
@@ -52,7 +53,7 @@ bool UserOperations::acceptByValidation(WorksheetImpl& sheet, int32_t row, int32
         return app_.messageBox(message, host::mb::OKCancel + host::mb::Information, title) == host::answer::OK;
     default:
         // Retry goes back to editing the cell; either way the entry is not stored.
-        app_.messageBox(message, host::mb::RetryCancel + host::mb::Critical, title);
+        retry_ = app_.messageBox(message, host::mb::RetryCancel + host::mb::Critical, title) == host::answer::Retry;
         return false;
     }
 }
@@ -67,21 +68,27 @@ UserOperations::Result UserOperations::typeText(const host::RangePtr& cell, cons
     const std::string format = sheet->styles()[sheet->model().styleAt(a.r1, a.c1)].numberFormat;
     Variant value = parseCellEntry(text, entryLocale(app_.countryCode()), format, &implied);
     if (!acceptByValidation(*sheet, a.r1, a.c1, value)) return Result::Refused;
+    Step step;
+    const bool kept = begin(sheet, {target}, step);
     sheet->writeCell(a.r1, a.c1, value);
     if (!implied.empty() && format == "General")
         sheet->applyStyle({target}, [&](CellStyle& s) { s.numberFormat = implied; });
     sheet->changed({target});
-    if (app_.MoveAfterReturn()) {
-        int32_t r = a.r1, c = a.c1;
-        switch (app_.MoveAfterReturnDirection()) {
-        case host::xl::Down: r = std::min(r + 1, kMaxRows); break;
-        case host::xl::Up: r = std::max(r - 1, 1); break;
-        case host::xl::ToRight: c = std::min(c + 1, kMaxCols); break;
-        case host::xl::ToLeft: c = std::max(c - 1, 1); break;
-        }
-        sheet->setSelection({{r, c, r, c}}, r, c);
-    }
+    if (kept) finish(std::move(step), Result::Accepted);
+    moveAfterReturn(*sheet, a.r1, a.c1);
     return Result::Accepted;
+}
+
+void UserOperations::moveAfterReturn(WorksheetImpl& sheet, int32_t row, int32_t col) {
+    if (!app_.MoveAfterReturn()) return;
+    int32_t r = row, c = col;
+    switch (app_.MoveAfterReturnDirection()) {
+    case host::xl::Down: r = std::min(r + 1, kMaxRows); break;
+    case host::xl::Up: r = std::max(r - 1, 1); break;
+    case host::xl::ToRight: c = std::min(c + 1, kMaxCols); break;
+    case host::xl::ToLeft: c = std::max(c - 1, 1); break;
+    }
+    sheet.setSelection({{r, c, r, c}}, r, c);
 }
 
 UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
@@ -96,25 +103,58 @@ UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
                         host::mb::OKOnly + host::mb::Exclamation);
         return Result::Refused;
     }
-    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
     Rect target{a.r1, a.c1, int32_t(a.r1 + rows.size() - 1), int32_t(a.c1 + width - 1)};
+    static const std::string none;
+    return writeBlock(sheet, target, [&](int32_t r, int32_t c) -> std::string {
+        const auto& line = rows[size_t(r - target.r1)];
+        const size_t j = size_t(c - target.c1);
+        return j < line.size() ? line[j] : none;
+    });
+}
+
+UserOperations::Result UserOperations::fillBlock(const host::RangePtr& block, const std::string& text) {
+    return writeBlock(rangeSheet(block), rangeAreas(block).front(), [&](int32_t, int32_t) { return text; });
+}
+
+UserOperations::Result UserOperations::fillDown(const host::RangePtr& selection) {
+    auto sheet = rangeSheet(selection);
+    const Rect a = rangeAreas(selection).front();
+    if (a.r2 <= a.r1) return Result::Accepted;  // one row: nothing below it to fill
+    // The top row as a person would type it, so the rules of each cell below apply.
+    EntryLocale locale = entryLocale(app_.countryCode());
+    std::vector<std::string> top;
+    for (int32_t c = a.c1; c <= a.c2; ++c)
+        top.push_back(entryText(sheet->model().value(a.r1, c), sheet->styles()[sheet->model().styleAt(a.r1, c)].numberFormat,
+                                locale));
+    Rect below{a.r1 + 1, a.c1, a.r2, a.c2};
+    Result result = writeBlock(sheet, below, [&](int32_t, int32_t c) { return top[size_t(c - a.c1)]; });
+    if (result == Result::Accepted) sheet->setSelection({a}, a.r1, a.c1);
+    return result;
+}
+
+UserOperations::Result UserOperations::writeBlock(const std::shared_ptr<WorksheetImpl>& sheet, const Rect& target,
+                                                  const std::function<std::string(int32_t, int32_t)>& textAt) {
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
     if (refuseProtected(*sheet, {target})) return Result::Refused;
     // Pasted entries are read and checked as typed ones, cell by cell, so a
     // paste cannot slip values past a column's format or input rule.
     EntryLocale locale = entryLocale(app_.countryCode());
-    std::vector<std::vector<Variant>> values(rows.size());
+    const size_t height = size_t(target.r2 - target.r1 + 1), width = size_t(target.c2 - target.c1 + 1);
+    std::vector<std::vector<Variant>> values(height);
     std::map<std::string, std::vector<Rect>> implied;  // General cells an entry gives a format
-    for (size_t i = 0; i < rows.size(); ++i)
+    for (size_t i = 0; i < height; ++i)
         for (size_t j = 0; j < width; ++j) {
             const int32_t r = target.r1 + int32_t(i), c = target.c1 + int32_t(j);
             const std::string& format = sheet->styles()[sheet->model().styleAt(r, c)].numberFormat;
             std::string fmt;
-            Variant v = j < rows[i].size() ? parseCellEntry(rows[i][j], locale, format, &fmt) : Variant();
+            Variant v = parseCellEntry(textAt(r, c), locale, format, &fmt);
             if (!acceptByValidation(*sheet, r, c, v)) return Result::Refused;
             if (!fmt.empty() && format == "General") implied[fmt].push_back({r, c, r, c});
             values[i].push_back(std::move(v));
         }
-    for (size_t i = 0; i < rows.size(); ++i)
+    Step step;
+    const bool kept = begin(sheet, {target}, step);
+    for (size_t i = 0; i < height; ++i)
         for (size_t j = 0; j < width; ++j) sheet->writeCell(target.r1 + int32_t(i), target.c1 + int32_t(j), values[i][j]);
     // Not the binding itself in the lambda: clang before 16 cannot capture one.
     for (auto& entry : implied) {
@@ -123,6 +163,7 @@ UserOperations::Result UserOperations::pasteBlock(const host::RangePtr& topLeft,
     }
     sheet->setSelection({target}, target.r1, target.c1);
     sheet->changed({target});
+    if (kept) finish(std::move(step), Result::Accepted);
     return Result::Accepted;
 }
 
@@ -131,9 +172,127 @@ UserOperations::Result UserOperations::clear(const host::RangePtr& range) {
     const auto& areas = rangeAreas(range);
     if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
     if (refuseProtected(*sheet, areas)) return Result::Refused;
+    Step step;
+    const bool kept = begin(sheet, areas, step);
     for (auto& a : areas) sheet->clearValues(a);
     sheet->changed(areas);
+    if (kept) finish(std::move(step), Result::Accepted);
     return Result::Accepted;
+}
+
+// ---- undo and redo
+
+namespace {
+constexpr int64_t kUndoCells = 200000;  // a larger step ends the history instead of filling memory
+}
+
+std::vector<UserOperations::CellState> UserOperations::capture(const WorksheetImpl& sheet,
+                                                               const std::vector<Rect>& areas) {
+    std::vector<CellState> out;
+    const SheetModel& m = sheet.model();
+    for (const Rect& a : areas)
+        for (int32_t r = a.r1; r <= a.r2; ++r)
+            for (int32_t c = a.c1; c <= a.c2; ++c) out.push_back({r, c, m.value(r, c), m.styleAt(r, c)});
+    return out;
+}
+
+bool UserOperations::begin(const std::shared_ptr<WorksheetImpl>& sheet, const std::vector<Rect>& areas, Step& step) {
+    int64_t cells = 0;
+    for (const Rect& a : areas) cells += int64_t(a.r2 - a.r1 + 1) * (a.c2 - a.c1 + 1);
+    if (cells > kUndoCells) {
+        clearHistory();
+        return false;
+    }
+    step.sheet = sheet;
+    step.structure = sheet->structure();
+    step.areas = areas;
+    step.before = capture(*sheet, areas);
+    return true;
+}
+
+void UserOperations::finish(Step&& step, Result result) {
+    if (result != Result::Accepted) return;
+    auto sheet = step.sheet.lock();
+    if (!sheet) return;
+    // After the sheet's owner has answered the change (painted, flagged).
+    step.after = capture(*sheet, step.areas);
+    undo_.push_back(std::move(step));
+    redo_.clear();
+    if (undo_.size() > 100) undo_.erase(undo_.begin());
+}
+
+void UserOperations::clearHistory() {
+    undo_.clear();
+    redo_.clear();
+}
+
+bool UserOperations::current(Step& step) {
+    // Still the cells as the step left them: nothing but the person's own
+    // undo and redo has been at them since.
+    auto sheet = step.sheet.lock();
+    if (!sheet || sheet->deleted() || sheet->structure() != step.structure) return false;
+    const SheetModel& m = sheet->model();
+    for (const auto& cell : step.after)
+        if (!(m.value(cell.row, cell.col) == cell.value) || m.styleAt(cell.row, cell.col) != cell.style) return false;
+    return true;
+}
+
+bool UserOperations::replay(std::vector<Step>& from, std::vector<Step>& to, bool undoing) {
+    if (editing()) return false;
+    if (from.empty()) return false;
+    Step step = std::move(from.back());
+    from.pop_back();
+    // `after` holds the state the cells must be in now; swapped for a redo.
+    if (!undoing) std::swap(step.before, step.after);
+    if (!current(step)) {
+        clearHistory();
+        return false;
+    }
+    auto sheet = step.sheet.lock();
+    {
+        EventsOff off(app_);  // what comes back is no new edit
+        const StyleTable& styles = sheet->styles();
+        for (const auto& cell : step.before) {
+            sheet->writeCell(cell.row, cell.col, cell.value);
+            if (sheet->model().styleAt(cell.row, cell.col) != cell.style) {
+                const CellStyle wanted = styles[cell.style];
+                sheet->applyStyle({{cell.row, cell.col, cell.row, cell.col}}, [&](CellStyle& s) { s = wanted; });
+            }
+        }
+    }
+    sheet->book().markChanged();
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    sheet->setSelection(step.areas, step.areas.front().r1, step.areas.front().c1);
+    if (app_.EnableEvents()) app_.fireSheetUndo(sheet, sheet->range(step.areas));
+    if (!undoing) std::swap(step.before, step.after);
+    // The owner's answer may have changed the cells again: keep what it left.
+    auto& kept = undoing ? step.before : step.after;
+    kept = capture(*sheet, step.areas);
+    to.push_back(std::move(step));
+    return true;
+}
+
+bool UserOperations::undo() { return replay(undo_, redo_, true); }
+bool UserOperations::redo() { return replay(redo_, undo_, false); }
+
+bool UserOperations::canUndo() {
+    if (undo_.empty()) return false;
+    if (!current(undo_.back())) {
+        clearHistory();
+        return false;
+    }
+    return true;
+}
+
+bool UserOperations::canRedo() {
+    if (redo_.empty()) return false;
+    Step probe = redo_.back();
+    std::swap(probe.before, probe.after);
+    if (!current(probe)) {
+        clearHistory();
+        return false;
+    }
+    return true;
 }
 
 bool UserOperations::select(const host::RangePtr& range) {
@@ -166,7 +325,22 @@ UserOperations::Result UserOperations::endEdit(const std::string& text) {
     auto cell = std::move(editCell_);
     editCell_.reset();
     app_.setReady(true);
-    return typeText(cell, text);
+    auto sheet = rangeSheet(cell);
+    const Rect& a = rangeAreas(cell).front();
+    const std::string& format = sheet->styles()[sheet->model().styleAt(a.r1, a.c1)].numberFormat;
+    const Variant now = sheet->model().value(a.r1, a.c1);
+    const Variant entry = parseCellEntry(text, entryLocale(app_.countryCode()), format);
+    // Confirming what is there is no change: the row it is in must not be taken for edited.
+    const bool same = entry == now || (entry.isNumber() && now.isNumber() && entry.toDouble() == now.toDouble());
+    if (same) {
+        moveAfterReturn(*sheet, a.r1, a.c1);
+        return Result::Accepted;
+    }
+    retry_ = false;
+    Result result = typeText(cell, text);
+    if (result == Result::Refused && retry_) result = Result::Retry;
+    retry_ = false;
+    return result;
 }
 
 void UserOperations::cancelEdit() {

@@ -305,9 +305,10 @@ std::shared_ptr<WorksheetImpl> WorkbookImpl::addSheet(int position) {
     requireOpen();
     position = std::clamp(position, 0, static_cast<int>(sheetObjs_.size()));
     auto m = std::make_unique<SheetModel>(model_, model_.nextSheetId_++);
-    // "Sheet<n>" with the first free number.
+    // "Sheet<n>" with the first free number, in the host's language.
+    const std::string word = entryLocale(app().countryCode()).dutch ? "Blad" : "Sheet";
     for (int n = 1;; ++n) {
-        std::string name = "Sheet" + std::to_string(n);
+        std::string name = word + std::to_string(n);
         bool taken = false;
         for (auto& s : model_.sheets_) taken = taken || equalsNoCase(s->name_, name);
         if (!taken) {

@@ -286,6 +286,7 @@ void WorksheetImpl::changed(const std::vector<Rect>& areas) {
 
 void WorksheetImpl::insertRows(int32_t at, int32_t n) {
     SheetModel& m = model();
+    ++structure_;
     const auto& p = m.protection_;
     if (p.on && !p.options.userInterfaceOnly && !p.options.allowInsertingRows)
         raise(err::HostRefusal, "The sheet is protected: rows cannot be inserted.", kSource);
@@ -311,6 +312,7 @@ void WorksheetImpl::insertRows(int32_t at, int32_t n) {
 
 void WorksheetImpl::deleteRows(int32_t at, int32_t n) {
     SheetModel& m = model();
+    ++structure_;
     const auto& p = m.protection_;
     if (p.on && !p.options.userInterfaceOnly && !p.options.allowDeletingRows)
         raise(err::HostRefusal, "The sheet is protected: rows cannot be deleted.", kSource);
@@ -348,6 +350,7 @@ void WorksheetImpl::deleteRows(int32_t at, int32_t n) {
 
 void WorksheetImpl::insertColumns(int32_t at, int32_t n) {
     SheetModel& m = model();
+    ++structure_;
     const auto& p = m.protection_;
     if (p.on && !p.options.userInterfaceOnly && !p.options.allowInsertingColumns)
         raise(err::HostRefusal, "The sheet is protected: columns cannot be inserted.", kSource);
@@ -388,6 +391,7 @@ void WorksheetImpl::insertColumns(int32_t at, int32_t n) {
 
 void WorksheetImpl::deleteColumns(int32_t at, int32_t n) {
     SheetModel& m = model();
+    ++structure_;
     const auto& p = m.protection_;
     if (p.on && !p.options.userInterfaceOnly && !p.options.allowDeletingColumns)
         raise(err::HostRefusal, "The sheet is protected: columns cannot be deleted.", kSource);

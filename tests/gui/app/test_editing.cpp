@@ -56,17 +56,19 @@ TEST_F(WindowTest, AnEditIsPaintedAndF7WritesItToTheDatabase) {
     EXPECT_EQ(freightInFile(db, 2024, 2), 13.75);
     EXPECT_FALSE(form.HasChanges());
 
-    // The customer column offers the related table's keys in its drop-down.
+    // The customer column offers the related table's keys in its drop-down,
+    // each with the customer's name beside it.
     auto customer = form.Matrix()->Fields().Item("CustomerID")->Cell()->Offset(1, 0);
     goTo(customer->Row(), customer->Column());
     QTest::keyClick(&grid(), Qt::Key_F2);
     auto* combo = grid().findChild<QComboBox*>("listEditor");
     ASSERT_NE(combo, nullptr);
-    QStringList offered;
-    for (int i = 0; i < combo->count(); ++i) offered << combo->itemText(i);
+    QStringList offered, entered;
+    for (int i = 0; i < combo->count(); ++i) offered << combo->itemText(i), entered << combo->itemData(i).toString();
     EXPECT_GE(offered.size(), 2);
-    EXPECT_TRUE(offered.contains("1"));
-    EXPECT_TRUE(offered.contains("2"));
+    EXPECT_TRUE(entered.contains("1"));
+    EXPECT_TRUE(entered.contains("2"));
+    EXPECT_TRUE(offered.contains(QString::fromUtf8("1 \u00b7 Harbour Foods")));
     QTest::keyClick(combo, Qt::Key_Escape);
 }
 

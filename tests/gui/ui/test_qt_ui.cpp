@@ -64,6 +64,23 @@ W* child(QWidget* dialog, const char* name) {
 void pressOk(QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); }  // as its OK button does
 const auto decline = [](QWidget*) { return false; };
 
+TEST_F(QtUiTest, AShortMessageStillShowsItsWholeTitle) {
+    QWidget mainWindow;
+    ui.setParent(&mainWindow);
+    int width = 0, needed = 0;
+    ui.setAutoResponder([&](QWidget* dialog) {
+        width = dialog->width();
+        QFont bold = dialog->font();
+        bold.setBold(true);
+        needed = QFontMetrics(bold).horizontalAdvance(dialog->windowTitle() + " - " +
+                                                      QApplication::applicationDisplayName());
+        qobject_cast<QMessageBox*>(dialog)->button(QMessageBox::Retry)->click();
+        return true;
+    });
+    EXPECT_EQ(ui.MsgBox("No.", host::mb::RetryCancel | host::mb::Critical, "Invalid input"), host::answer::Retry);
+    EXPECT_GT(width, needed + 100);  // room for the title bar's buttons and the application's name
+}
+
 TEST_F(QtUiTest, MessageBoxShowsItsStyleAndAnswersWhatWasClicked) {
     QWidget mainWindow;
     ui.setParent(&mainWindow);

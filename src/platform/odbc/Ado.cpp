@@ -620,12 +620,16 @@ public:
                                         const std::string& source) {
         if (dbc_ == SQL_NULL_HDBC) connectionUnusable(source);
         recordsAffected = -1;
-        if (lost_)
+        // Going back to a savepoint is what revives a transaction after a failure.
+        const bool revives = startsWithNoCase(trimBlanks(text), "ROLLBACK TO");
+        if (lost_ && !revives)
             throw Error(ado::ProviderError,
                         lost_->description() + "\rThe transaction was rolled back; roll it back before running more statements.",
                         source);
         try {
-            return runStatement(text, bindings, recordsAffected, source);
+            auto result = runStatement(text, bindings, recordsAffected, source);
+            if (revives) lost_.reset();
+            return result;
         } catch (const Error& e) {
             // On this server a failed statement ends the whole transaction.
             if (inTransaction_ && server_ == Server::PostgreSQL) lost_ = e;

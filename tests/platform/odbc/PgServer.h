@@ -57,27 +57,36 @@ struct PgServer {
     }
 };
 
-// A fresh copy of the sample database per test, dropped afterwards.
+// A fresh copy of the sample database, dropped when done.
+struct PgDatabase {
+    std::string name;
+    // Empty: created; otherwise what psql said.
+    std::string create() {
+        static int n = 0;
+        name = "t_" + std::to_string(::getpid()) + "_" + std::to_string(n++);
+        return PgServer::get().psql("postgres", "CREATE DATABASE " + name + " TEMPLATE dalvera_sample;");
+    }
+    void drop() {
+        if (!name.empty()) PgServer::get().psql("postgres", "DROP DATABASE IF EXISTS " + name + " WITH (FORCE);");
+        name.clear();
+    }
+    std::string connection() const { return PgServer::get().connection(name); }
+    std::string psql(const std::string& sql) const { return PgServer::get().psql(name, sql); }
+};
+
 class PgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!PgServer::get().available) GTEST_SKIP() << "the private PostgreSQL is not running";
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        database = "t_" + std::to_string(::getpid()) + "_" + std::to_string(counter()++);
-        (void)info;
-        const std::string out = server().psql("postgres", "CREATE DATABASE " + database + " TEMPLATE dalvera_sample;");
+        const std::string out = db.create();
         ASSERT_EQ(out, "") << out;
+        database = db.name;
     }
-    void TearDown() override {
-        if (!database.empty()) server().psql("postgres", "DROP DATABASE IF EXISTS " + database + " WITH (FORCE);");
-    }
+    void TearDown() override { db.drop(); }
     static PgServer& server() { return PgServer::get(); }
-    std::string connection() const { return server().connection(database); }
-    std::string psql(const std::string& sql) const { return server().psql(database, sql); }
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
+    std::string connection() const { return db.connection(); }
+    std::string psql(const std::string& sql) const { return db.psql(sql); }
+    PgDatabase db;
     std::string database;
 };
 

@@ -522,7 +522,12 @@ std::string clsDSSQLServer::Convert2Date(const Variant& vDateTime) {
 
 std::string clsDSSQLServer::Convert2GUID(const std::string& sGUID) { return literal(sGUID); }
 
-std::shared_ptr<ado::Command> clsDSSQLServer::InitializeCommand() { return adoHelper_->NewCommand(); }
+std::shared_ptr<ado::Command> clsDSSQLServer::InitializeCommand() {
+    // The server's own commands: the file engine's cannot drive its connection.
+    auto command = host::serverAdoProvider().NewCommand();
+    command->ActiveConnection(adoHelper_->Connection);
+    return command;
+}
 
 void clsDSSQLServer::DefineCommand(ado::Command& oCommand, const std::string& QueryName) {
     const clsQuery& query = *Queries().Item(QueryName);

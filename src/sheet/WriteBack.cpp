@@ -271,7 +271,8 @@ void clsForm::LocateErrorCell(long row, std::string& text) {
         const size_t dot = text.find('.', start);
         if (dot == std::string::npos) return;
         const std::string qualifier = text.substr(start, dot - start);
-        if (qualifier.empty()) return;
+        // Only "table.column" names a column: a server's constraint name merely begins with the table's.
+        if (qualifier.empty() || qualifier.size() != tableName_.size()) return;
         const size_t blank = text.find(' ', dot + 1);
         const std::string name = text.substr(dot + 1, blank == std::string::npos ? std::string::npos : blank - dot - 1);
         if (name.empty()) return;

@@ -131,8 +131,11 @@ TEST_F(ServerTest, ShowsATableWithKeysRulesListsAndDescriptions) {
     EXPECT_EQ(goApplication->DataSource()->Table().Relations().Count(), 3);
     clickTable("archive.orders_2019");
     EXPECT_EQ(cell("customer_name", 1)->Value().text(), "Alfreds Futterkiste");
-    // Without a primary key the sheet is read-only.
+    // Without a primary key the sheet is read-only, and the person is told so.
+    std::string notice;
+    expectHint(&notice);
     clickTable("price_history");
+    EXPECT_EQ(notice, GetMessage(72, Variant("price_history")));
     EXPECT_TRUE(cell("old_price", 1)->Locked().toBool());
 }
 
@@ -151,9 +154,9 @@ TEST_F(ServerTest, F7WritesEditsAndNewRowsInOneTransactionAndF8DeletesWhatIsSele
     EXPECT_EQ(cell("country", added)->Value().text(), "Netherlands");
     writeBack();
     EXPECT_EQ(psql("SELECT contact_name || '|' || credit_limit || '|' || is_active FROM customers WHERE customer_id = 2"),
-              "Jan O'Brien|1250.75|f");
+              "Jan O'Brien|1250.75|false");
     EXPECT_EQ(psql("SELECT customer_id || '|' || country || '|' || is_active FROM customers WHERE company_name = 'Zuivelhoeve'"),
-              "4|Netherlands|t");
+              "4|Netherlands|true");
 
     // F9 shows what the server holds; F8 deletes the selected row after asking.
     ASSERT_TRUE(press("{F9}"));
@@ -176,7 +179,11 @@ TEST_F(ServerTest, AChangeByAnotherUserSinceTheLoadIsNotOverwrittenAndWhatWasTyp
     // The other user changes the same column of the same row and commits.
     EXPECT_EQ(psql("UPDATE customers SET contact_name = 'Theirs' WHERE customer_id = 1"), "");
     ui_.expectMsgBox(host::answer::OK, firstLine(219), host::mb::Exclamation);
+    std::string report;
+    expectHint(&report);
     press("{F7}");
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(report, GetMessage(86));
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "Theirs");
     EXPECT_EQ(cell("contact_name", row)->Value().text(), "Mine");
     EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(row - 1)), "1");
@@ -197,7 +204,10 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ui_.expectMsgBox(host::answer::OK, firstLine(273), host::mb::Exclamation);
+    std::string report;
+    expectHint(&report);
     press("{F7}");
+    EXPECT_EQ(report, GetMessage(87));
     ui_.verifyAllConsumed();
     // The row above the locked one is stored; the locked one is kept as typed.
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "First");
@@ -211,23 +221,26 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
 
 TEST_F(ServerTest, AValueTheServerRefusesNamesItsRowAndLeavesTheRowsBelowUnwritten) {
     openServer();
-    clickTable("products");
-    const long chai = rowOf("product_name", "Chai");
-    const long chang = rowOf("product_name", "Chang");
-    const long syrup = rowOf("product_name", "Aniseed Syrup");
-    ASSERT_TRUE(chai && chang && syrup && chai < chang && chang < syrup);
-    EXPECT_EQ(type(cell("units_in_stock", chai), "7"), Result::Accepted);
-    // Beyond a smallint: the server refuses it.
-    EXPECT_EQ(type(cell("units_in_stock", chang), "70000"), Result::Accepted);
-    EXPECT_EQ(type(cell("units_in_stock", syrup), "9"), Result::Accepted);
-    ui_.expectMsgBox(host::answer::OK, std::string("PostgreSQL"), host::mb::Information);
+    clickTable("customers");
+    const long a = rowOf("company_name", "Alfreds Futterkiste");
+    const long b = rowOf("company_name", "Bakkerij de Molen");
+    const long c = rowOf("company_name", "Café Übersee");
+    ASSERT_TRUE(a && b && c && a < b && b < c);
+    EXPECT_EQ(type(cell("contact_name", a), "Written"), Result::Accepted);
+    // A second company of the same name: the server's unique key refuses it.
+    EXPECT_EQ(type(cell("company_name", b), "Alfreds Futterkiste"), Result::Accepted);
+    EXPECT_EQ(type(cell("contact_name", c), "Not yet"), Result::Accepted);
+    ui_.expectMsgBox(host::answer::OK, std::string("Message PostgreSQL:"), host::mb::Information);
+    std::string report;
+    expectHint(&report);
     press("{F7}");
     ui_.verifyAllConsumed();
-    EXPECT_EQ(psql("SELECT units_in_stock FROM products WHERE product_name IN ('Chai', 'Chang', 'Aniseed Syrup') "
-                   "ORDER BY product_id"),
-              "7\n17\n13");
-    EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(chang - 1)), "1");
-    EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(syrup - 1)), "1");
+    EXPECT_NE(ui_.last(PromptKind::MsgBox)->text.find("customers_company_name_key"), std::string::npos)
+        << ui_.last(PromptKind::MsgBox)->text;
+    EXPECT_EQ(psql("SELECT coalesce(contact_name, '-') FROM customers ORDER BY customer_id"), "Written\nJan de Vries\nZoë Müller");
+    EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(b - 1)), "1");
+    EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(c - 1)), "1");
+    EXPECT_EQ(cell("contact_name", c)->Value().text(), "Not yet");
 }
 
 TEST_F(ServerTest, AConnectionDroppedDuringF7StoresNothingAndKeepsTheEdits) {
@@ -242,9 +255,12 @@ TEST_F(ServerTest, AConnectionDroppedDuringF7StoresNothingAndKeepsTheEdits) {
     const long second = rowOf("company_name", "Bakkerij de Molen");
     EXPECT_EQ(type(cell("contact_name", first), "Kept"), Result::Accepted);
     EXPECT_EQ(type(cell("contact_name", second), "Drop"), Result::Accepted);
-    ui_.expectMsgBox(host::answer::OK);
+    ui_.expectMsgBox(host::answer::OK, firstLine(221), host::mb::Exclamation);
+    std::string report;
+    expectHint(&report);
     press("{F7}");
-    ASSERT_NE(ui_.last(PromptKind::MsgBox), nullptr);
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(report, GetMessage(86));
     EXPECT_NE(ui_.lastMessage().find(firstLine(277)), std::string::npos) << ui_.lastMessage();
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id IN (1, 2) ORDER BY customer_id"),
               "Maria Anders\nJan de Vries");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -39,7 +40,9 @@ struct PgServer {
 
     // Runs psql; its output, rows unaligned with "|" between fields.
     std::string psql(const std::string& database, const std::string& sql) const {
-        const std::string file = "/tmp/dalvera-psql-" + std::to_string(::getpid()) + ".sql";
+        static std::atomic<int> serial{0};
+        const std::string file =
+            "/tmp/dalvera-psql-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".sql";
         {
             std::ofstream out(file);
             out << sql;

@@ -23,9 +23,11 @@ frmConnect::frmConnect() {
     controls.push_back(host::makeControl("lblConnectKind", ControlKind::Label, 12, 14, 90, 16));
     auto pg = host::makeControl("optConnectPostgreSQL", ControlKind::OptionButton, 106, 12, 96, 18);
     pg.value = Variant(true);
+    pg.caption = "PostgreSQL";  // product names read the same in every language
     controls.push_back(pg);
     auto ms = host::makeControl("optConnectSqlServer", ControlKind::OptionButton, 206, 12, 104, 18);
     ms.value = Variant(false);
+    ms.caption = "MS SQL Server";
     controls.push_back(ms);
     int top = 40;
     for (const auto& [label, box] : {std::pair{"lblConnectServer", "txtServer"}, std::pair{"lblConnectPort", "txtPort"},
@@ -75,8 +77,8 @@ void frmConnect::SetPassword(const std::string& v) { control("txtPassword")->val
 
 void frmConnect::Activate() {
     caption = GetCaption("frmConnect");
-    for (const char* name : {"lblConnectKind", "optConnectSqlServer", "optConnectPostgreSQL", "lblConnectServer",
-                             "lblConnectPort", "lblConnectDatabase", "chkConnectTrusted"})
+    for (const char* name :
+         {"lblConnectKind", "lblConnectServer", "lblConnectPort", "lblConnectDatabase", "chkConnectTrusted"})
         control(name)->caption = GetCaption(name);
     control("lblName")->caption = GetMessage(52);
     control("lblPassword")->caption = GetMessage(176) + ": ";

@@ -533,11 +533,9 @@ constexpr MessageText kMessages[] = {
 constexpr CaptionText kCaptions[] = {
     {"frmConnect", "Connect to MS SQL Server", "Maak verbinding met MS SQL Server"},
     {"lblConnectKind", "Server kind:", "Soort server:"},
-    {"optConnectSqlServer", "MS SQL Server", "MS SQL Server"},
-    {"optConnectPostgreSQL", "PostgreSQL", "PostgreSQL"},
-    {"lblConnectServer", "Server:", "Server:"},
+    {"lblConnectServer", "Server:", "Servernaam:"},
     {"lblConnectPort", "Port:", "Poort:"},
-    {"lblConnectDatabase", "Database:", "Database:"},
+    {"lblConnectDatabase", "Database:", "Databasenaam:"},
     {"chkConnectTrusted", "Integrated logon (Kerberos)", "Geïntegreerde aanmelding (Kerberos)"},
     {"fraOther", "Other data source attributes", "Overige databron-eigenschappen"},
     {"frmLogon", "Logon", "Aanmelden"},

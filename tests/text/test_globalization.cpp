@@ -311,7 +311,9 @@ TEST_F(Globalization, DialogsFindTheirCaptions) {
                            "lblCellsWarning", "cmdRestoreUserMsg", "cmdApplyDefaults",
                            "chkAutoAdjustColumnWidths", "chkApplyColumnPropsAccess",
                            "lblFixedColumnWidth", "frmAbout", "cmdSysInfo", "frmSysInfo", "factos",
-                           "factkernel", "factcpu", "factcpus", "factmemory", "factqt", "factsqlite"};
+                           "factkernel", "factcpu", "factcpus", "factmemory", "factqt", "factsqlite",
+                           "lblConnectKind", "lblConnectServer", "lblConnectPort", "lblConnectDatabase",
+                           "chkConnectTrusted"};
     std::set<std::string> seen;
     for (const char* name : names) {
         english();

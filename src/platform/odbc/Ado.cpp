@@ -692,6 +692,7 @@ private:
         auto cursor = std::make_shared<Cursor>();
         for (SQLSMALLINT i = 1; i <= count; ++i) cursor->columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(i)));
         cursor->data.resize(cursor->columns.size());
+        if (blockReads() && fetchBlocks(stmt, *cursor, source)) return cursor;
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
@@ -701,6 +702,137 @@ private:
             ++cursor->rows;
         }
         return cursor;
+    }
+
+    // Whether the driver lets a cell of a fetched block be read again in full.
+    bool blockReads() {
+        if (blockReads_ < 0) {
+            SQLUINTEGER extensions = 0;
+            SQLGetInfo(dbc_, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr);
+            blockReads_ = (extensions & SQL_GD_BLOCK) && (extensions & SQL_GD_BOUND) ? 1 : 0;
+        }
+        return blockReads_ == 1;
+    }
+
+    // Rows in blocks into bound buffers: one driver call per block instead of
+    // one per cell. A text longer than the driver said is read again in full.
+    // False (nothing fetched yet) when a column does not suit a buffer.
+    bool fetchBlocks(SQLHSTMT stmt, Cursor& cursor, const std::string& source) {
+        struct Bound {
+            SQLSMALLINT cType = SQL_C_CHAR;
+            SQLLEN width = 0;
+            std::vector<char> data;
+            std::vector<SQLLEN> indicators;
+        };
+        std::vector<Bound> bound(cursor.columns.size());
+        SQLLEN rowBytes = 0;
+        for (size_t c = 0; c < cursor.columns.size(); ++c) {
+            const Column& col = cursor.columns[c];
+            Bound& b = bound[c];
+            switch (col.read) {
+            case Read::Integer: b.cType = SQL_C_SBIGINT, b.width = sizeof(SQLBIGINT); break;
+            case Read::Double: b.cType = SQL_C_DOUBLE, b.width = sizeof(double); break;
+            case Read::Numeric: b.cType = SQL_C_CHAR, b.width = 72; break;
+            case Read::Bit: b.cType = SQL_C_BIT, b.width = 1; break;
+            case Read::BoolText: b.cType = SQL_C_CHAR, b.width = 8; break;
+            case Read::Time: b.cType = SQL_C_TYPE_TIME, b.width = sizeof(SQL_TIME_STRUCT); break;
+            case Read::Date:
+            case Read::Timestamp: b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+            case Read::Text:
+                if (col.size <= 0 || col.size > 1000) return false;
+                b.cType = SQL_C_WCHAR, b.width = (col.size + 1) * 2;
+                break;
+            default: return false;
+            }
+            rowBytes += b.width + static_cast<SQLLEN>(sizeof(SQLLEN));
+        }
+        const SQLULEN rows = static_cast<SQLULEN>(std::clamp<SQLLEN>((1 << 20) / std::max<SQLLEN>(rowBytes, 1), 1, 1024));
+        SQLULEN fetched = 0;
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+        if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0))) return false;
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+        for (size_t c = 0; c < bound.size(); ++c) {
+            Bound& b = bound[c];
+            b.data.assign(static_cast<size_t>(b.width) * rows, 0);
+            b.indicators.assign(rows, 0);
+            if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), b.cType, b.data.data(), b.width,
+                                          b.indicators.data())))
+                fail(SQL_HANDLE_STMT, stmt, source);
+        }
+        // The driver may know the count already; the columns grow once then.
+        SQLLEN expected = -1;
+        SQLRowCount(stmt, &expected);
+        for (auto& column : cursor.data) column.reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
+        while (true) {
+            SQLRETURN rc = SQLFetch(stmt);
+            if (rc == SQL_NO_DATA) break;
+            if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, stmt, source);
+            for (SQLULEN r = 0; r < fetched; ++r) {
+                for (size_t c = 0; c < bound.size(); ++c) {
+                    const Bound& b = bound[c];
+                    const Column& col = cursor.columns[c];
+                    const SQLLEN indicator = b.indicators[r];
+                    const char* cell = b.data.data() + static_cast<size_t>(b.width) * r;
+                    Variant v;
+                    if (indicator == SQL_NULL_DATA) {
+                        v = Variant::null();
+                    } else if (col.read == Read::Text && (indicator == SQL_NO_TOTAL || indicator > b.width - 2)) {
+                        // Longer than the driver declared: this one cell is read in full.
+                        if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+                            fail(SQL_HANDLE_STMT, stmt, source);
+                        v = readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source);
+                    } else {
+                        v = blockValue(col, cell, indicator);
+                    }
+                    cursor.data[c].push_back(std::move(v));
+                }
+                ++cursor.rows;
+            }
+        }
+        SQLFreeStmt(stmt, SQL_UNBIND);
+        return true;
+    }
+
+    static Variant blockValue(const Column& c, const char* cell, SQLLEN indicator) {
+        switch (c.read) {
+        case Read::Integer: {
+            SQLBIGINT v = 0;
+            std::memcpy(&v, cell, sizeof v);
+            switch (c.intWidth) {
+            case 1: return c.adoType == ado::type::UnsignedTinyInt ? Variant::byteValue(static_cast<uint8_t>(v)) : Variant::integer(static_cast<int16_t>(v));
+            case 2: return Variant::integer(static_cast<int16_t>(v));
+            case 4: return Variant::longValue(static_cast<int32_t>(v));
+            default: return Variant::longLong(v);
+            }
+        }
+        case Read::Double: {
+            double v = 0;
+            std::memcpy(&v, cell, sizeof v);
+            return c.adoType == ado::type::Single ? Variant::single(static_cast<float>(v)) : Variant(v);
+        }
+        case Read::Numeric: {
+            const double v = std::strtod(cell, nullptr);
+            return c.adoType == ado::type::Currency ? Variant::currency(v) : Variant(v);
+        }
+        case Read::Bit: return Variant(cell[0] != 0);
+        case Read::BoolText: {
+            const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(cell[0])));
+            return Variant(f == '1' || f == 't' || f == 'y');
+        }
+        case Read::Time: {
+            SQL_TIME_STRUCT t{};
+            std::memcpy(&t, cell, sizeof t);
+            return Variant::date((t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0);
+        }
+        case Read::Date:
+        case Read::Timestamp: {
+            SQL_TIMESTAMP_STRUCT t{};
+            std::memcpy(&t, cell, sizeof t);
+            return Variant::date(serialOf(t));
+        }
+        default:
+            return Variant(fromUtf16(reinterpret_cast<const char16_t*>(cell), static_cast<size_t>(indicator) / 2));
+        }
     }
 
     void endTransaction(SQLSMALLINT how) {
@@ -730,6 +862,7 @@ private:
     std::optional<Error> lost_;  // the failure that ended the transaction on the server
     std::string state_;
     long native_ = 0;
+    int blockReads_ = -1;  // unknown until asked
 };
 
 // The routine's arguments from the server's catalogue.

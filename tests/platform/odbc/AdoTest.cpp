@@ -5,6 +5,7 @@
 #include "platform/odbc/Odbc.h"
 #include "platform/odbc/PgServer.h"
 #include "runtime/DateSerial.h"
+#include "runtime/Text.h"
 
 namespace dalvera {
 namespace {
@@ -58,6 +59,14 @@ TEST_F(OdbcAdo, KeepsNullsLongAndNonAsciiTexts) {
     rs->MoveLast();
     EXPECT_EQ(rs->Fields().Item("contact_name")->Value().text(), "Zoë Müller");
     EXPECT_TRUE(rs->Fields().Item("notes")->Value().isNull());
+    // A text longer than the size the driver declares for its column is read in full.
+    rs = c->Execute("SELECT 'short'::varchar AS v UNION ALL SELECT repeat('é', 3000)::varchar UNION ALL SELECT NULL");
+    ASSERT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->Fields().Item(0L)->Value().text(), "short");
+    rs->MoveNext();
+    EXPECT_EQ(utf8Length(rs->Fields().Item(0L)->Value().text()), 3000u);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Fields().Item(0L)->Value().isNull());
 }
 
 TEST_F(OdbcAdo, CountsAffectedRowsAndGivesClosedRecordSetWithoutRows) {

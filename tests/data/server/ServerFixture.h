@@ -1,6 +1,7 @@
 #pragma once
 // The server variant (22) against a fresh copy of the sample database on the
 // private PostgreSQL; what it writes is checked with psql.
+#include <cstdlib>
 #include <string>
 
 #include "data/clsDSSQLServer.h"
@@ -14,14 +15,20 @@ protected:
     void SetUp() override {
         TableSheetTest::SetUp();
         if (!test::PgServer::get().available) GTEST_SKIP() << "the private PostgreSQL is not running";
-        const std::string out = db_.create();
-        ASSERT_EQ(out, "") << out;
+        // A second copy of the program works on the first one's database.
+        if (const char* shared = std::getenv("DALVERA_SECOND_COPY_DB")) {
+            db_.name = shared;
+            shared_ = true;
+        } else {
+            const std::string out = db_.create();
+            ASSERT_EQ(out, "") << out;
+        }
         clsDSSQLServer::SetLockTimeout(300);
     }
     void TearDown() override {
         clsDSSQLServer::SetLockTimeout(5000);
         TableSheetTest::TearDown();
-        db_.drop();
+        if (!shared_) db_.drop();
     }
     std::string psql(const std::string& sql) { return db_.psql(sql); }
     std::string connection() { return db_.connection(); }
@@ -74,6 +81,7 @@ protected:
     }
 
     test::PgDatabase db_;
+    bool shared_ = false;
 };
 
 }  // namespace dalvera::testing

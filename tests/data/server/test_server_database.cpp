@@ -2,6 +2,7 @@
 // show, edit and write back, run views, procedures and typed SQL, and what
 // happens when the server, the logon or another user gets in the way.
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -187,6 +188,42 @@ TEST_F(ServerTest, AChangeByAnotherUserSinceTheLoadIsNotOverwrittenAndWhatWasTyp
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "Theirs");
     EXPECT_EQ(cell("contact_name", row)->Value().text(), "Mine");
     EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(row - 1)), "1");
+}
+
+// Run by the test below as the second copy of the program; skipped on its own.
+TEST_F(ServerTest, SecondCopyWritesItsEdit) {
+    const char* value = std::getenv("DALVERA_SECOND_COPY_VALUE");
+    if (!shared_ || !value) GTEST_SKIP() << "only as the second copy of the program";
+    openServer();
+    clickTable("customers");
+    ASSERT_EQ(type(cell("contact_name", rowOf("company_name", "Alfreds Futterkiste")), value), Result::Accepted);
+    writeBack();
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), value);
+}
+
+TEST_F(ServerTest, TwoCopiesOfTheProgramOnTheSameRowDoNotOverwriteEachOther) {
+    openServer();
+    clickTable("customers");
+    const long row = rowOf("company_name", "Alfreds Futterkiste");
+    EXPECT_EQ(type(cell("contact_name", row), "From the first"), Result::Accepted);
+    // The second copy loads the same row after this one did, changes it and writes it.
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string second = "DALVERA_SECOND_COPY_DB=" + db_.name + " DALVERA_SECOND_COPY_VALUE='From the second' '" +
+                               self + "' --gtest_filter=ServerTest.SecondCopyWritesItsEdit > /dev/null 2>&1";
+    ASSERT_EQ(std::system(second.c_str()), 0) << "the second copy failed";
+    ASSERT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "From the second");
+    // The first copy's F7 finds the row changed: it keeps its edit and overwrites nothing.
+    ui_.expectMsgBox(host::answer::OK, firstLine(219), host::mb::Exclamation);
+    expectHint();
+    press("{F7}");
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "From the second");
+    EXPECT_EQ(cell("contact_name", row)->Value().text(), "From the first");
+    // F9 shows what the other wrote (after the question whether to drop the unwritten edit).
+    ui_.expectMsgBox(host::answer::Yes);
+    ASSERT_TRUE(press("{F9}"));
+    EXPECT_EQ(cell("contact_name", rowOf("company_name", "Alfreds Futterkiste"))->Value().text(), "From the second");
 }
 
 TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {

@@ -64,6 +64,8 @@ public:
     virtual std::string QuoteName(const std::string&) const { return {}; }
     // A Yes/No value as this database writes it.
     virtual std::string BooleanLiteral(bool value) const { return value ? "1" : "0"; }
+    // What goes before a text literal ("N" where a plain one loses characters).
+    virtual std::string TextLiteralPrefix() const { return {}; }
     // The kind of database messages name ("" for the variant's own).
     virtual std::string KindName() const { return {}; }
 };

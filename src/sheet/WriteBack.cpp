@@ -25,7 +25,11 @@ bool isNumberType(int32_t t) {
     return adotype::IsSignedInteger(t) || adotype::IsUnsignedInteger(t) || adotype::IsFractional(t);
 }
 
-std::string quoteText(const std::string& text) { return "'" + replaceAll(text, "'", "''") + "'"; }
+std::string quoteText(const std::string& text) {
+    // A server may keep only the characters of its code page in a plain literal.
+    auto ds = goApplication ? goApplication->DataSource() : nullptr;
+    return (ds ? ds->TextLiteralPrefix() : std::string()) + "'" + replaceAll(text, "'", "''") + "'";
+}
 
 // Yes/No as the open database writes it (a server may want TRUE, not 1).
 std::string booleanLiteral(bool value) {

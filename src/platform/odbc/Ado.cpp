@@ -141,6 +141,39 @@ Column describe(SQLHSTMT stmt, SQLUSMALLINT i) {
     return c;
 }
 
+// "2024-01-31", "2024-01-31 10:15:00" or with a fraction; anything else is false.
+bool isoSerial(std::string_view t, double& serial) {
+    auto digits = [&](size_t at, size_t n, int& out) {
+        if (at + n > t.size()) return false;
+        out = 0;
+        for (size_t i = at; i < at + n; ++i) {
+            if (t[i] < '0' || t[i] > '9') return false;
+            out = out * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (!digits(0, 4, y) || t.size() < 10 || t[4] != '-' || !digits(5, 2, mo) || t[7] != '-' || !digits(8, 2, d))
+        return false;
+    double fraction = 0;
+    if (t.size() > 10) {
+        if (t.size() < 19 || t[10] != ' ' || !digits(11, 2, h) || t[13] != ':' || !digits(14, 2, mi) || t[16] != ':' ||
+            !digits(17, 2, s))
+            return false;
+        size_t i = 19;
+        if (i < t.size() && t[i] == '.') {
+            double scale = 0.1;
+            for (++i; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, scale /= 10) fraction += (t[i] - '0') * scale;
+        }
+        if (i != t.size()) return false;  // a time zone or an era is left to the driver
+    }
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+    serial = dateSerial(y, mo, d, h, mi, s);
+    const double ms = std::round(fraction * 1000);
+    if (ms != 0) serial += (serial < 0 ? -1 : 1) * ms / 86400000.0;
+    return true;
+}
+
 double serialOf(const SQL_TIMESTAMP_STRUCT& t) {
     double s = dateSerial(t.year, t.month, t.day, t.hour, t.minute, t.second);
     // Milliseconds are kept; finer parts cannot be told apart in a date serial.
@@ -725,6 +758,7 @@ private:
             std::vector<SQLLEN> indicators;
         };
         std::vector<Bound> bound(cursor.columns.size());
+        const bool utf8 = server_ == Server::PostgreSQL;
         SQLLEN rowBytes = 0;
         for (size_t c = 0; c < cursor.columns.size(); ++c) {
             const Column& col = cursor.columns[c];
@@ -737,10 +771,16 @@ private:
             case Read::BoolText: b.cType = SQL_C_CHAR, b.width = 8; break;
             case Read::Time: b.cType = SQL_C_TYPE_TIME, b.width = sizeof(SQL_TIME_STRUCT); break;
             case Read::Date:
-            case Read::Timestamp: b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+            case Read::Timestamp:
+                // This server's own text of a date is read faster here than the driver converts it.
+                if (utf8) b.cType = SQL_C_CHAR, b.width = 40;
+                else b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT);
+                break;
             case Read::Text:
                 if (col.size <= 0 || col.size > 1000) return false;
-                b.cType = SQL_C_WCHAR, b.width = (col.size + 1) * 2;
+                // This driver hands texts over as UTF-8 already: no round trip through 16 bits.
+                if (utf8) b.cType = SQL_C_CHAR, b.width = col.size * 4 + 1;
+                else b.cType = SQL_C_WCHAR, b.width = (col.size + 1) * 2;
                 break;
             default: return false;
             }
@@ -774,13 +814,21 @@ private:
                     const SQLLEN indicator = b.indicators[r];
                     const char* cell = b.data.data() + static_cast<size_t>(b.width) * r;
                     Variant v;
+                    const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : 1);
+                    double serial = 0;
+                    const bool dateText = b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp);
                     if (indicator == SQL_NULL_DATA) {
                         v = Variant::null();
-                    } else if (col.read == Read::Text && (indicator == SQL_NO_TOTAL || indicator > b.width - 2)) {
-                        // Longer than the driver declared: this one cell is read in full.
+                    } else if ((col.read == Read::Text && (indicator == SQL_NO_TOTAL || indicator > room)) ||
+                               (dateText && !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))), serial))) {
+                        // Longer than the driver declared, or a date of another form: this cell is read on its own.
                         if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
                             fail(SQL_HANDLE_STMT, stmt, source);
                         v = readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source);
+                    } else if (dateText) {
+                        v = Variant::date(serial);
+                    } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
+                        v = Variant(std::string(cell, static_cast<size_t>(indicator)));
                     } else {
                         v = blockValue(col, cell, indicator);
                     }

@@ -156,6 +156,13 @@ void clsDSSQLServer::guessKind() {
     else kind_ = Kind::Unknown;
 }
 
+void clsDSSQLServer::SetConnection(const std::string& text) {
+    native_ = false;
+    connection_ = text;
+    password_.clear();
+    guessKind();
+}
+
 bool clsDSSQLServer::askNative() {
     clsAux& aux = goApplication->Aux();
     frmConnect form;
@@ -193,9 +200,7 @@ void clsDSSQLServer::GetConnectionInfo() {
         if (!askNative()) connection_.clear();
         return;
     }
-    native_ = false;
-    connection_ = text;
-    guessKind();
+    SetConnection(text);
     aux.WriteSetting(1, SettingConnection, Variant(WithoutPassword(text)));
 }
 

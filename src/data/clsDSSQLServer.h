@@ -79,6 +79,8 @@ public:
     static std::string NormalizeDefault(const std::string& serverDefault);
     // The connection text with every password entry taken out.
     static std::string WithoutPassword(const std::string& connection);
+    // Takes a connection text as typed; the kind of server follows from its driver.
+    void SetConnection(const std::string& text);
     // How long a statement waits for a row another session holds, in ms.
     static void SetLockTimeout(long milliseconds);
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "ServerFixture.h"
+#include "runtime/DateSerial.h"
 #include "sheet/clsField.h"
 
 namespace dalvera::testing {
@@ -395,6 +396,30 @@ TEST(ServerDialect, ConnectionTextsKeepThePasswordOut) {
               "Driver={FreeTDS};Server=db1;Database={Shop;Test};Trusted_Connection=Yes;ClientCharset=UTF-8;");
     EXPECT_EQ(clsDSSQLServer::NativeConnectionString(false, "/run/pg", "5433", "shop", "ann", false),
               "Driver={PostgreSQL Unicode};Servername=/run/pg;Port=5433;Database=shop;Uid=ann;");
+}
+
+TEST(ServerDialect, EachServerGetsItsOwnNamesLiteralsAndDates) {
+    clsDSSQLServer ms, pg;
+    ms.SetConnection("Driver={FreeTDS};Server=db1;Database=Shop;");
+    pg.SetConnection("Driver={PostgreSQL Unicode};Servername=db2;Database=shop;");
+    EXPECT_EQ(ms.KindName(), "MS SQL Server");
+    EXPECT_EQ(pg.KindName(), "PostgreSQL");
+    EXPECT_EQ(ms.QuoteName("Order]Lines"), "[Order]]Lines]");
+    EXPECT_EQ(pg.QuoteName("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(ms.BooleanLiteral(true) + ms.BooleanLiteral(false), "10");
+    EXPECT_EQ(pg.BooleanLiteral(true) + pg.BooleanLiteral(false), "TRUEFALSE");
+    // Unicode texts keep their characters on SQL Server only as national literals.
+    EXPECT_EQ(ms.TextLiteralPrefix(), "N");
+    EXPECT_EQ(pg.TextLiteralPrefix(), "");
+    // ISO dates, with the T SQL Server needs to read them whatever its language, and milliseconds kept.
+    const double at = dateSerial(2024, 4, 1, 10, 15, 0) + 250.0 / 86400000.0;
+    EXPECT_EQ(ms.Convert2Date(Variant::date(at)), "'2024-04-01T10:15:00.250'");
+    EXPECT_EQ(pg.Convert2Date(Variant::date(dateSerial(1899, 12, 29, 18, 0, 0))), "'1899-12-29 18:00:00'");
+    EXPECT_EQ(pg.Convert2GUID("{a'b}"), "'{a''b}'");
+    // A data source name alone reveals no driver: the server says what it is once connected.
+    clsDSSQLServer dsn;
+    dsn.SetConnection("Sales");
+    EXPECT_EQ(dsn.KindName(), "");
 }
 
 TEST(ServerDialect, TypeNamesAndArgumentModesMapToAdoCodes) {

@@ -504,24 +504,31 @@ std::string clsDSSQLServer::Convert2Date(const Variant& vDateTime) {
     if (vDateTime.isMissing()) raiseStandard(err::TypeMismatch);
     const double serial = vDateTime.toDateSerial();
     const double day = std::trunc(serial);
-    long long ms = std::llround(std::fabs(serial - day) * 86400000.0);
+    // PostgreSQL keeps microseconds; SQL Server's datetime takes no more than milliseconds.
+    const long long perDay = kind_ == Kind::SqlServer ? 86400000LL : 86400000000LL;
+    const long long perSecond = perDay / 86400;
+    long long units = std::llround(std::fabs(serial - day) * static_cast<double>(perDay));
     double whole = day;
-    if (ms >= 86400000LL) {
-        ms -= 86400000LL;
+    if (units >= perDay) {
+        units -= perDay;
         whole += serial < 0 ? -1 : 1;
     }
     const DateParts p = dateParts(whole);
-    const long long secs = ms / 1000;
+    const long long secs = units / perSecond;
+    long long part = units % perSecond;
+    int digits = kind_ == Kind::SqlServer ? 3 : 6;
     // ISO order reads the same whatever the server's language; the T keeps
     // SQL Server from reading the day as the month.
     const char separator = kind_ == Kind::SqlServer ? 'T' : ' ';
-    char text[48];
-    if (ms % 1000 == 0)
-        std::snprintf(text, sizeof text, "'%04d-%02d-%02d%c%02lld:%02lld:%02lld'", p.year, p.month, p.day, separator,
-                      secs / 3600, secs / 60 % 60, secs % 60);
-    else
-        std::snprintf(text, sizeof text, "'%04d-%02d-%02d%c%02lld:%02lld:%02lld.%03lld'", p.year, p.month, p.day,
-                      separator, secs / 3600, secs / 60 % 60, secs % 60, ms % 1000);
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "'%04d-%02d-%02d%c%02lld:%02lld:%02lld", p.year, p.month, p.day, separator,
+                          secs / 3600, secs / 60 % 60, secs % 60);
+    if (part != 0) {
+        // The shortest fraction that is exact: .25, not .250000.
+        while (part % 10 == 0) part /= 10, --digits;
+        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ".%0*lld", digits, part);
+    }
+    std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "'");
     return text;
 }
 

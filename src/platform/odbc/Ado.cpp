@@ -141,6 +141,18 @@ Column describe(SQLHSTMT stmt, SQLUSMALLINT i) {
     return c;
 }
 
+// The day and its time in one rounding: microseconds are kept (a serial of this
+// era still tells them apart), so that a row is found again by the time it was read with.
+double serialFrom(int y, int mo, int d, int h, int mi, int s, long long us) {
+    const double day = dateSerial(y, mo, d);
+    const double f = static_cast<double>((h * 3600LL + mi * 60LL + s) * 1000000LL + us) / 86400e6;
+    return day < 0 ? day - f : day + f;
+}
+
+double serialOf(const SQL_TIMESTAMP_STRUCT& t) {
+    return serialFrom(t.year, t.month, t.day, t.hour, t.minute, t.second, std::llround(t.fraction / 1e3));
+}
+
 // "2024-01-31", "2024-01-31 10:15:00" or with a fraction; anything else is false.
 bool isoSerial(std::string_view t, double& serial) {
     auto digits = [&](size_t at, size_t n, int& out) {
@@ -168,19 +180,10 @@ bool isoSerial(std::string_view t, double& serial) {
         if (i != t.size()) return false;  // a time zone or an era is left to the driver
     }
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
-    serial = dateSerial(y, mo, d, h, mi, s);
-    const double ms = std::round(fraction * 1000);
-    if (ms != 0) serial += (serial < 0 ? -1 : 1) * ms / 86400000.0;
+    serial = serialFrom(y, mo, d, h, mi, s, std::llround(fraction * 1e6));
     return true;
 }
 
-double serialOf(const SQL_TIMESTAMP_STRUCT& t) {
-    double s = dateSerial(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    // Milliseconds are kept; finer parts cannot be told apart in a date serial.
-    const double ms = std::round(t.fraction / 1e6);
-    if (ms != 0) s += (s < 0 ? -1 : 1) * ms / 86400000.0;
-    return s;
-}
 
 std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNull, const std::string& source);
 

@@ -173,6 +173,30 @@ TEST_F(ServerTest, F7WritesEditsAndNewRowsInOneTransactionAndF8DeletesWhatIsSele
     EXPECT_EQ(psql("SELECT count(*) FROM customers"), "3");
 }
 
+TEST_F(ServerTest, ARowWhoseTimeHasMicrosecondsCanBeChangedAndDeleted) {
+    // now() as a default stores microseconds; the row must still be found by what was loaded.
+    EXPECT_EQ(psql("INSERT INTO products (product_name, added_on) VALUES ('Fresh', '2024-06-01 12:34:56.789123')"), "");
+    openServer();
+    clickTable("products");
+    const long row = rowOf("product_name", "Fresh");
+    ASSERT_GT(row, 0);
+    EXPECT_EQ(type(cell("product_name", row), "Fresher"), Result::Accepted);
+    std::string report;
+    expectHint(&report);
+    press("{F7}");
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(report, GetMessage(87));
+    EXPECT_EQ(psql("SELECT product_name || '|' || added_on FROM products WHERE product_id = 5"),
+              "Fresher|2024-06-01 12:34:56.789123");
+    const long again = rowOf("product_name", "Fresher");
+    ASSERT_TRUE(session_->user().select(cell("product_name", again)));
+    ui_.expectMsgBox(host::answer::Yes);
+    expectHint();
+    ASSERT_TRUE(press("{F8}"));
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(psql("SELECT count(*) FROM products WHERE product_id = 5"), "0");
+}
+
 TEST_F(ServerTest, AChangeByAnotherUserSinceTheLoadIsNotOverwrittenAndWhatWasTypedIsKept) {
     openServer();
     clickTable("customers");
@@ -413,7 +437,9 @@ TEST(ServerDialect, EachServerGetsItsOwnNamesLiteralsAndDates) {
     EXPECT_EQ(pg.TextLiteralPrefix(), "");
     // ISO dates, with the T SQL Server needs to read them whatever its language, and milliseconds kept.
     const double at = dateSerial(2024, 4, 1, 10, 15, 0) + 250.0 / 86400000.0;
-    EXPECT_EQ(ms.Convert2Date(Variant::date(at)), "'2024-04-01T10:15:00.250'");
+    EXPECT_EQ(ms.Convert2Date(Variant::date(at)), "'2024-04-01T10:15:00.25'");
+    EXPECT_EQ(pg.Convert2Date(Variant::date(dateSerial(2024, 6, 1) + (45296e6 + 789123) / 86400e6)),
+              "'2024-06-01 12:34:56.789123'");
     EXPECT_EQ(pg.Convert2Date(Variant::date(dateSerial(1899, 12, 29, 18, 0, 0))), "'1899-12-29 18:00:00'");
     EXPECT_EQ(pg.Convert2GUID("{a'b}"), "'{a''b}'");
     // A data source name alone reveals no driver: the server says what it is once connected.

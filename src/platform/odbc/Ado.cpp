@@ -582,6 +582,9 @@ public:
         if (!text.empty() && text.find('=') == std::string::npos) text = "DSN=" + text;
         if (!userId.empty()) text += ";UID=" + userId;
         if (!password.empty()) text += ";PWD=" + password;
+        // The PostgreSQL driver's trace files (on in the driver's own setup) would
+        // keep what the session did in the temporary folder: they stay off.
+        if (lowerAscii(text).find("driver={postgresql") != std::string::npos) text += ";CommLog=0;Debug=0";
         SQLHDBC dbc = SQL_NULL_HDBC;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
             fail(SQL_HANDLE_ENV, environment(), "ADODB.Connection");

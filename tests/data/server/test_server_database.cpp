@@ -106,7 +106,11 @@ TEST_F(ServerTest, AServerThatIsNotThereIsToldInTheUsersLanguage) {
 }
 
 TEST_F(ServerTest, ShowsATableWithKeysRulesListsAndDescriptions) {
-    openServer();
+    // A password typed into the connection text is used, and remembered nowhere.
+    openServer(connection() + ";Pwd=typed-secret");
+    EXPECT_NE(rawText("Last connection").find("Database=" + db_.name), std::string::npos);
+    EXPECT_EQ(rawText("Last connection").find("typed-secret"), std::string::npos);
+    EXPECT_EQ(goApplication->DataSource()->Connector().find("typed-secret"), std::string::npos);
     setSetting(setting::DisplayFieldDescription, "True");
     clickTable("products");
     ASSERT_EQ(matrix().RowCount(), 4);

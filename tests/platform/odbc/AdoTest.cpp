@@ -2,8 +2,6 @@
 // with parameters, transactions and the driver's diagnostics.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "platform/odbc/Odbc.h"
 #include "platform/odbc/PgServer.h"
 #include "runtime/DateSerial.h"
@@ -80,18 +78,6 @@ TEST_F(OdbcAdo, CountsAffectedRowsAndGivesClosedRecordSetWithoutRows) {
     c->Execute("DELETE FROM price_history WHERE product_id = 999", n);
     EXPECT_EQ(n, 0);
     EXPECT_EQ(psql("SELECT units_in_stock FROM products WHERE category_id = 1 ORDER BY product_id"), "40\n18");
-}
-
-TEST_F(OdbcAdo, TheDriversTraceFilesStayOff) {
-    auto before = [] {
-        size_t n = 0;
-        for (const auto& e : std::filesystem::directory_iterator("/tmp"))
-            if (e.path().filename().string().starts_with("psqlodbc_")) ++n;
-        return n;
-    };
-    const size_t n = before();
-    open()->Close();
-    EXPECT_EQ(before(), n);
 }
 
 TEST_F(OdbcAdo, DetachedRecordSetKeepsItsRowsAfterTheConnectionCloses) {

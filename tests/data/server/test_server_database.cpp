@@ -285,6 +285,30 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "First");
 }
 
+TEST_F(ServerTest, DeletingARowAnotherTransactionHoldsIsToldAndDeletesNothing) {
+    openServer();
+    clickTable("orders");
+    const long row = rowOf("order_no", "2");
+    ASSERT_GT(row, 0);
+    std::thread holder([&] { psql("BEGIN; UPDATE orders SET freight = freight WHERE order_no = 2; SELECT pg_sleep(2); COMMIT;"); });
+    for (int i = 0; i < 100; ++i) {
+        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(2)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(session_->user().select(cell("freight", row)));
+    ui_.expectMsgBox(host::answer::Yes);
+    ui_.expectMsgBox(host::answer::OK, firstLine(278), host::mb::Exclamation);
+    std::string report;
+    expectHint(&report);
+    press("{F8}");
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(report, GetMessage(79, Variant(0L)));
+    holder.join();
+    EXPECT_EQ(psql("SELECT count(*) FROM orders WHERE order_no = 2"), "1");
+    EXPECT_EQ(rowOf("order_no", "2"), row);
+}
+
 TEST_F(ServerTest, AValueTheServerRefusesNamesItsRowAndLeavesTheRowsBelowUnwritten) {
     openServer();
     clickTable("customers");

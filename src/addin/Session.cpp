@@ -9,6 +9,7 @@
 #include "entry/Interface11.h"
 #include "host/Platform.h"
 #include "platform/jet/Jet.h"
+#include "platform/odbc/Odbc.h"
 #include "platform/os/DesktopShell.h"
 #include "platform/os/LocalFileSystem.h"
 #include "platform/registry/FileRegistry.h"
@@ -143,6 +144,7 @@ Session::Session(host::UserInterface& ui, SessionOptions options) : ui_(ui), opt
     p.ui = &ui_;
     p.dao = jet::daoProvider();
     p.ado = jet::adoProvider();
+    p.serverAdo = odbc::adoProvider();
     host::installPlatform(std::move(p));
     // The version of the SQLite library this process really loaded.
     host::registerSystemFact("sqlite", sqlite3_libversion());

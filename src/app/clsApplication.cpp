@@ -102,6 +102,8 @@ int clsApplication::DbKind() const {
 
 std::string clsApplication::GetDbKindName(int kind) const {
     if (kind == 0) return "MS Access";
+    // A server names itself: the same variant reaches more than one kind.
+    if (kind == 1 && dataSource_ && !dataSource_->KindName().empty()) return dataSource_->KindName();
     if (kind == 1) return "MS SQL Server";
     return {};
 }

@@ -59,6 +59,15 @@ public:
     virtual void RollbackTransaction() = 0;
     // The auto-number the last insert on the open connection was given.
     virtual Variant LastIdentity() = 0;
+    // A name as this database quotes it in a statement; "" leaves it to the
+    // engine's brackets.
+    virtual std::string QuoteName(const std::string&) const { return {}; }
+    // A Yes/No value as this database writes it.
+    virtual std::string BooleanLiteral(bool value) const { return value ? "1" : "0"; }
+    // What goes before a text literal ("N" where a plain one loses characters).
+    virtual std::string TextLiteralPrefix() const { return {}; }
+    // The kind of database messages name ("" for the variant's own).
+    virtual std::string KindName() const { return {}; }
 };
 
 }  // namespace dalvera

@@ -90,6 +90,11 @@ public:
     // The engine's own number behind the last provider error (0 when unknown):
     // a refused password and a locked file look alike otherwise.
     virtual long NativeError() const { return 0; }
+    // The five-character state behind the last provider error ("" when unknown):
+    // the same fault has one state on every server, whatever its native number.
+    virtual std::string SqlState() const { return {}; }
+    // The server product once open ("PostgreSQL", "Microsoft SQL Server"); "" for a file.
+    virtual std::string DbmsName() const { return {}; }
     // One transaction around several statements; the level reached is returned.
     virtual long BeginTrans() = 0;
     virtual void CommitTrans() = 0;

@@ -30,6 +30,8 @@ struct Platform {
     // The database engine: DAO engines and ADO objects.
     std::shared_ptr<dao::DaoProvider> dao;
     std::shared_ptr<ado::AdoProvider> ado;
+    // ADO objects for server databases (ODBC drivers); nullptr when not installed.
+    std::shared_ptr<ado::AdoProvider> serverAdo;
 };
 
 // The installed services; raises 668 for a service that was never installed.
@@ -60,6 +62,11 @@ inline dao::DaoProvider& daoProvider() {
 inline ado::AdoProvider& adoProvider() {
     if (!platform().ado) raise(429, "ActiveX component can't create object", "ADODB.Connection");
     return *platform().ado;
+}
+
+inline ado::AdoProvider& serverAdoProvider() {
+    if (!platform().serverAdo) raise(429, "ActiveX component can't create object", "ADODB.Connection");
+    return *platform().serverAdo;
 }
 
 }  // namespace dalvera::host

@@ -25,7 +25,17 @@ bool isNumberType(int32_t t) {
     return adotype::IsSignedInteger(t) || adotype::IsUnsignedInteger(t) || adotype::IsFractional(t);
 }
 
-std::string quoteText(const std::string& text) { return "'" + replaceAll(text, "'", "''") + "'"; }
+std::string quoteText(const std::string& text) {
+    // A server may keep only the characters of its code page in a plain literal.
+    auto ds = goApplication ? goApplication->DataSource() : nullptr;
+    return (ds ? ds->TextLiteralPrefix() : std::string()) + "'" + replaceAll(text, "'", "''") + "'";
+}
+
+// Yes/No as the open database writes it (a server may want TRUE, not 1).
+std::string booleanLiteral(bool value) {
+    auto ds = goApplication ? goApplication->DataSource() : nullptr;
+    return ds ? ds->BooleanLiteral(value) : std::string(value ? "1" : "0");
+}
 
 // A number as the machine writes it, with the decimal comma a statement cannot hold.
 std::string numberLiteral(const std::string& text) { return replaceAll(text, ",", "."); }
@@ -191,7 +201,7 @@ std::string clsForm::FormatCellValue(const clsField& column, const host::RangePt
             raise(err::Information, GetMessage(223, Variant(value.text()), Variant(column.Cell()->Text())), "clsForm");
         return goApplication->DataSource()->Convert2Date(Variant::date(value.toDouble()));
     }
-    if (type == adotype::Boolean) return cellIsTrue(value) ? "1" : "0";
+    if (type == adotype::Boolean) return booleanLiteral(cellIsTrue(value));
     if (type == adotype::Guid) return goApplication->DataSource()->Convert2GUID(text);
     if (truncate && column.Size() > 0) return quoteText(utf8Left(text, static_cast<size_t>(column.Size())));
     return quoteText(text);
@@ -203,7 +213,7 @@ std::string clsForm::FormatKeyValue(const clsField& column, const std::string& t
     if (adotype::IsDateTime(type)) return goApplication->DataSource()->Convert2Date(Variant(text));
     if (type == adotype::Boolean) {
         const std::string t = lowerAscii(trimBlanks(text));
-        return t == "waar" || t == "true" ? "1" : "0";
+        return booleanLiteral(t == "waar" || t == "true");
     }
     if (type == adotype::Guid) return goApplication->DataSource()->Convert2GUID(text);
     return quoteText(text);
@@ -214,7 +224,7 @@ std::string clsForm::ValueLiteral(const Variant& value) {
     std::string literal;
     if (numberValueLiteral(value, literal)) return literal;
     if (value.isDate()) return goApplication->DataSource()->Convert2Date(value);
-    if (value.isBoolean()) return value.toBool() ? "1" : "0";
+    if (value.isBoolean()) return booleanLiteral(value.toBool());
     if (value.isString()) return quoteText(value.stringRef());
     // A value a statement cannot name (a binary, say) cannot find its row.
     raise(err::Critical, "A " + value.typeName() + " value cannot be written as a literal.", "clsForm");
@@ -223,7 +233,11 @@ std::string clsForm::ValueLiteral(const Variant& value) {
 std::string clsForm::SameValueCondition(const std::string& name, const Variant& value) {
     if (value.isNull() || value.isEmpty()) return QuoteFieldName(name) + " IS NULL";
     // Yes is stored as -1 by some and as 1 by others: any non-zero is Yes.
-    if (value.isBoolean()) return QuoteFieldName(name) + (value.toBool() ? " <> 0" : " = 0");
+    if (value.isBoolean()) {
+        const std::string literal = booleanLiteral(value.toBool());
+        if (literal != "1" && literal != "0") return QuoteFieldName(name) + " = " + literal;
+        return QuoteFieldName(name) + (value.toBool() ? " <> 0" : " = 0");
+    }
     if (value.type() == VarType::Single && std::isfinite(value.toDouble())) {
         // A Single is read from a stored number rounded to float: any stored number
         // that reads as this Single is the value that was loaded.
@@ -238,6 +252,11 @@ std::string clsForm::SameValueCondition(const std::string& name, const Variant& 
 }
 
 std::string clsForm::QuoteFieldName(const std::string& name) {
+    if (goApplication)
+        if (auto ds = goApplication->DataSource()) {
+            std::string quoted = ds->QuoteName(name);
+            if (!quoted.empty()) return quoted;
+        }
     if (name.find(']') == std::string::npos) return "[" + name + "]";
     if (name.find('`') == std::string::npos) return "`" + name + "`";
     raise(err::Information, GetMessage(224, Variant(name), Variant("] `")), "clsForm");
@@ -256,7 +275,8 @@ void clsForm::LocateErrorCell(long row, std::string& text) {
         const size_t dot = text.find('.', start);
         if (dot == std::string::npos) return;
         const std::string qualifier = text.substr(start, dot - start);
-        if (qualifier.empty()) return;
+        // Only "table.column" names a column: a server's constraint name merely begins with the table's.
+        if (qualifier.empty() || qualifier.size() != tableName_.size()) return;
         const size_t blank = text.find(' ', dot + 1);
         const std::string name = text.substr(dot + 1, blank == std::string::npos ? std::string::npos : blank - dot - 1);
         if (name.empty()) return;

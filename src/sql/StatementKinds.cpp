@@ -45,8 +45,16 @@ std::string clsAux::CleanOdbcMessage(const std::string& text) {
     std::string s = text;
     for (const char* prefix : {"[Microsoft][ODBC Microsoft Access-stuurprogramma]",
                                "[Microsoft][ODBC Microsoft Access Driver]",
-                               "[Microsoft][ODBC SQL Server Driver][SQL Server]"})
+                               "[Microsoft][ODBC SQL Server Driver][SQL Server]",
+                               // The drivers of the server variants on this platform.
+                               "[FreeTDS][SQL Server]", "[unixODBC][Driver Manager]", "[unixODBC]",
+                               ";\nError while executing the query", "\nError while executing the query",
+                               "Error while executing the query"})
         s = replaceAll(s, prefix, "");
+    // PostgreSQL's severity word says nothing a message box does not.
+    for (const char* severity : {"ERROR:  ", "ERROR: ", "FATAL:  ", "FATAL: "})
+        if (s.starts_with(severity)) s.erase(0, std::string_view(severity).size());
+    s = replaceAll(s, "\n", "\r");
     return GetMessage(7) + " " + goApplication->GetDbKindName(goApplication->DbKind()) + ":\r" + trimBlanks(s);
 }
 

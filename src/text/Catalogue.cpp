@@ -489,10 +489,54 @@ constexpr MessageText kMessages[] = {
      "Installeer {title} opnieuw."},
     {243, "unreadable", "onleesbaar"},
     {244, "{1} GB", "{1} GB"},
+    {270,
+     "Enter an ODBC connection string or the name of a data source (DSN).",
+     "Voer een ODBC-verbindingstekst of de naam van een gegevensbron (DSN) in."},
+    {271,
+     "The server {1} refused the user name or password.",
+     "De server {1} weigert de gebruikersnaam of het wachtwoord."},
+    {272,
+     "Cannot connect to the server {1}:\r"
+     "{2}\r\r"
+     "Check the server, port and database, and whether the server is running.",
+     "Kan geen verbinding maken met de server {1}:\r"
+     "{2}\r\r"
+     "Controleer de server, de poort en de database, en of de server draait."},
+    {273,
+     "A row you changed is being changed by another user right now (it is locked), so it was not written.\r"
+     "Rows above it were stored; it and the rows after it are still on the sheet as you typed them.\r"
+     "Press F7 again in a moment.",
+     "Een rij die u hebt gewijzigd, wordt op dit moment door een andere gebruiker gewijzigd (zij is vergrendeld) en is "
+     "daarom niet weggeschreven.\r"
+     "De rijen erboven zijn opgeslagen; deze rij en de rijen erna staan nog op het blad zoals u ze hebt getypt.\r"
+     "Druk over een ogenblik opnieuw op F7."},
+    {274, "Fill in the server and the database.", "Vul de server en de database in."},
+    {275,
+     "The port must be a whole number from 1 to 65535.",
+     "De poort moet een geheel getal van 1 tot en met 65535 zijn."},
+    {276,
+     "The ODBC driver {1} is not installed on this computer.\r"
+     "Install it (Debian package {2}) and try again.",
+     "Het ODBC-stuurprogramma {1} is niet geïnstalleerd op deze computer.\r"
+     "Installeer het (Debian-pakket {2}) en probeer het opnieuw."},
+    {277,
+     "The connection to the server was lost.\r"
+     "Nothing you typed is lost: what was not written is still on the sheet. Open the database again and press F7.",
+     "De verbinding met de server is verbroken.\r"
+     "Er gaat niets verloren van wat u hebt getypt: wat niet is weggeschreven, staat nog op het blad. Open de database "
+     "opnieuw en druk op F7."},
+    {278,
+     "The record is locked: another user is changing it right now. Try again in a moment.",
+     "Het record is vergrendeld: een andere gebruiker wijzigt het op dit moment. Probeer het over een ogenblik opnieuw."},
 };
 
 constexpr CaptionText kCaptions[] = {
     {"frmConnect", "Connect to MS SQL Server", "Maak verbinding met MS SQL Server"},
+    {"lblConnectKind", "Server kind:", "Soort server:"},
+    {"lblConnectServer", "Server:", "Servernaam:"},
+    {"lblConnectPort", "Port:", "Poort:"},
+    {"lblConnectDatabase", "Database:", "Databasenaam:"},
+    {"chkConnectTrusted", "Integrated logon (Kerberos)", "Geïntegreerde aanmelding (Kerberos)"},
     {"fraOther", "Other data source attributes", "Overige databron-eigenschappen"},
     {"frmLogon", "Logon", "Aanmelden"},
     {"chkDontShowAgain", "Don't show this message again", "Deze melding niet meer tonen"},

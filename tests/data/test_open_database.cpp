@@ -304,9 +304,10 @@ TEST_F(DataTest, AShortcutToAnotherProgramOrNoShortcutAtAllIsRefusedWithMessage6
     }
 }
 
-TEST_F(DataTest, TheServerVariantRefusesClearly) {
+TEST_F(DataTest, TheServerVariantAsksForItsConnectionAndCancelOpensNothing) {
     startAddin(22);
-    ui_.expectMsgBox(host::answer::OK, "cannot open MS SQL Server databases yet", host::mb::Exclamation);
+    // The server variant asks for a connection instead of refusing; Cancel opens nothing.
+    ui_.expectInputCancel();
     clickOpenDatabase();
     ui_.verifyAllConsumed();
     EXPECT_FALSE(goApplication->IsConnected());

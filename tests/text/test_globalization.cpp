@@ -314,7 +314,9 @@ TEST_F(Globalization, DialogsFindTheirCaptions) {
                            "factkernel", "factcpu", "factcpus", "factmemory", "factqt", "factsqlite",
                            "cmdUndo", "cmdRedo", "lblFindWhat", "chkMatchCase", "chkWholeCell", "cmdFindNext",
                            "cmdFindPrevious", "lblNotFound", "mnuCut", "mnuCopy", "mnuPaste", "mnuClear",
-                           "lblRecords"};
+                           "lblRecords",
+                           "lblConnectKind", "lblConnectServer", "lblConnectPort", "lblConnectDatabase",
+                           "chkConnectTrusted"};
     std::set<std::string> seen;
     for (const char* name : names) {
         english();
@@ -340,13 +342,14 @@ TEST_F(Globalization, EveryListedNumberHasBothLanguages) {
         108, 109, 110, 111, 112, 113, 114, 115, 116, 122, 123, 124, 125, 126, 127, 128, 133, 134, 135,
         136, 138, 153, 175, 176, 177, 178, 179, 182, 183, 184, 185, 186, 187, 188, 189, 190, 194, 197,
         198, 199, 200, 201, 205, 206, 207, 208, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220,
-        221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 240, 241, 242, 243, 244};
+        221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 240, 241, 242, 243, 244,
+        270, 271, 272, 273, 274, 275, 276, 277, 278};
     std::vector<int> inTable;
     for (const MessageText& m : MessageTable()) inTable.push_back(m.number);
     EXPECT_EQ(inTable, numbers);
 
     SetCurrentError(5, "Invalid procedure call");
-    for (int n = -2; n <= 244; ++n) {
+    for (int n = -2; n <= 289; ++n) {
         const bool listed = std::binary_search(numbers.begin(), numbers.end(), n);
         for (bool nl : {false, true}) {
             SetCountryCode(nl ? 31 : 1);

@@ -1,0 +1,229 @@
+// The ADO objects over ODBC against the private PostgreSQL: types, commands
+// with parameters, transactions and the driver's diagnostics.
+#include <gtest/gtest.h>
+
+#include "platform/odbc/Odbc.h"
+#include "platform/odbc/PgServer.h"
+#include "runtime/DateSerial.h"
+#include "runtime/Text.h"
+
+namespace dalvera {
+namespace {
+
+namespace ado = host::ado;
+
+class OdbcAdo : public test::PgTest {
+protected:
+    std::shared_ptr<ado::Connection> open() {
+        auto c = odbc::adoProvider()->NewConnection();
+        c->ConnectionString(connection());
+        c->Open();
+        return c;
+    }
+};
+
+TEST_F(OdbcAdo, ReadsTypedValuesWithTheirCodesAndSizes) {
+    auto c = open();
+    EXPECT_EQ(odbc::serverOf(c->DbmsName()), odbc::Server::PostgreSQL);
+    auto rs = c->Execute(
+        "SELECT product_id, product_name, unit_price, units_in_stock, discontinued, added_on FROM products "
+        "WHERE product_id = 4");
+    ASSERT_EQ(rs->RecordCount(), 1);
+    const auto& f = rs->Fields();
+    EXPECT_EQ(f.Item("product_id")->Type(), ado::type::Integer);
+    EXPECT_EQ(f.Item("product_name")->Type(), ado::type::VarWChar);
+    EXPECT_EQ(f.Item("product_name")->DefinedSize(), 50);
+    EXPECT_EQ(f.Item("unit_price")->Type(), ado::type::Numeric);
+    EXPECT_EQ(f.Item("units_in_stock")->Type(), ado::type::SmallInt);
+    EXPECT_EQ(f.Item("discontinued")->Type(), ado::type::Boolean);
+    EXPECT_EQ(f.Item("added_on")->Type(), ado::type::DBTimeStamp);
+    EXPECT_EQ(f.Item("product_name")->Value().text(), "Gouda");
+    EXPECT_DOUBLE_EQ(f.Item("unit_price")->Value().toDouble(), 21.5);
+    EXPECT_TRUE(f.Item("discontinued")->Value().isBoolean());
+    EXPECT_TRUE(f.Item("discontinued")->Value().toBool());
+    EXPECT_TRUE(f.Item("added_on")->Value().isDate());
+    EXPECT_DOUBLE_EQ(f.Item("added_on")->Value().toDateSerial(), dateSerial(2024, 3, 10, 8, 0, 0));
+}
+
+TEST_F(OdbcAdo, KeepsNullsLongAndNonAsciiTexts) {
+    auto c = open();
+    const std::string longText(20000, 'x');
+    long n = 0;
+    c->Execute("UPDATE customers SET notes = '" + longText + "' WHERE customer_id = 1", n);
+    EXPECT_EQ(n, 1);
+    auto rs = c->Execute("SELECT contact_name, notes, shipped FROM (SELECT c.*, NULL::timestamp AS shipped FROM customers c) x "
+                         "ORDER BY customer_id");
+    ASSERT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->Fields().Item("notes")->Value().text().size(), longText.size());
+    EXPECT_TRUE(rs->Fields().Item("shipped")->Value().isNull());
+    rs->MoveLast();
+    EXPECT_EQ(rs->Fields().Item("contact_name")->Value().text(), "Zoë Müller");
+    EXPECT_TRUE(rs->Fields().Item("notes")->Value().isNull());
+    // A text longer than the size the driver declares for its column is read in full.
+    rs = c->Execute("SELECT 'short'::varchar AS v UNION ALL SELECT repeat('é', 3000)::varchar UNION ALL SELECT NULL");
+    ASSERT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(rs->Fields().Item(0L)->Value().text(), "short");
+    rs->MoveNext();
+    EXPECT_EQ(utf8Length(rs->Fields().Item(0L)->Value().text()), 3000u);
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Fields().Item(0L)->Value().isNull());
+}
+
+TEST_F(OdbcAdo, CountsAffectedRowsAndGivesClosedRecordSetWithoutRows) {
+    auto c = open();
+    long n = -5;
+    auto rs = c->Execute("UPDATE products SET units_in_stock = units_in_stock + 1 WHERE category_id = 1", n);
+    EXPECT_EQ(rs->State(), ado::state::Closed);
+    EXPECT_EQ(n, 2);
+    c->Execute("DELETE FROM price_history WHERE product_id = 999", n);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(psql("SELECT units_in_stock FROM products WHERE category_id = 1 ORDER BY product_id"), "40\n18");
+}
+
+TEST_F(OdbcAdo, DetachedRecordSetKeepsItsRowsAfterTheConnectionCloses) {
+    auto c = open();
+    auto rs = c->Execute("SELECT company_name FROM customers ORDER BY customer_id");
+    rs->ActiveConnection(nullptr);
+    c->Close();
+    EXPECT_EQ(c->State(), ado::state::Closed);
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields().Item(0L)->Value().text(), "Bakkerij de Molen");
+    EXPECT_EQ(rs->AbsolutePosition(), 2);
+}
+
+TEST_F(OdbcAdo, DiagnosticsComeBackAsProviderErrorsWithTheServersState) {
+    auto c = open();
+    try {
+        c->Execute("SELECT * FROM no_such_table");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ado::ProviderError);
+        EXPECT_NE(e.description().find("no_such_table"), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(c->SqlState(), "42P01");
+    auto bad = odbc::adoProvider()->NewConnection();
+    try {
+        bad->Open(server().connection("no_such_database"));
+        FAIL() << "opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ado::ProviderError);
+        EXPECT_NE(e.description().find("no_such_database"), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(bad->State(), ado::state::Closed);
+}
+
+TEST_F(OdbcAdo, TransactionsCommitAndRollBack) {
+    auto c = open();
+    long n = 0;
+    c->BeginTrans();
+    c->Execute("UPDATE customers SET country = 'Belgium' WHERE customer_id = 2", n);
+    // A second session does not see what is not committed.
+    EXPECT_EQ(psql("SELECT country FROM customers WHERE customer_id = 2"), "Netherlands");
+    c->RollbackTrans();
+    EXPECT_EQ(psql("SELECT country FROM customers WHERE customer_id = 2"), "Netherlands");
+    c->BeginTrans();
+    c->Execute("UPDATE customers SET country = 'Belgium' WHERE customer_id = 2", n);
+    c->CommitTrans();
+    EXPECT_EQ(psql("SELECT country FROM customers WHERE customer_id = 2"), "Belgium");
+    // Back in autocommit: a statement is stored at once.
+    c->Execute("UPDATE customers SET country = 'France' WHERE customer_id = 2", n);
+    EXPECT_EQ(psql("SELECT country FROM customers WHERE customer_id = 2"), "France");
+}
+
+TEST_F(OdbcAdo, AFailedStatementMakesTheCommitFailInsteadOfSilentlyRollingBack) {
+    auto c = open();
+    long n = 0;
+    c->BeginTrans();
+    c->Execute("UPDATE customers SET country = 'Belgium' WHERE customer_id = 2", n);
+    EXPECT_THROW(c->Execute("INSERT INTO customers (company_name) VALUES (NULL)", n), Error);
+    try {
+        c->CommitTrans();
+        FAIL() << "the commit of a lost transaction was reported as success";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ado::ProviderError);
+        EXPECT_NE(e.description().find("rolled back"), std::string::npos) << e.description();
+    }
+    EXPECT_EQ(psql("SELECT country FROM customers WHERE customer_id = 2"), "Netherlands");
+    // The connection is usable again afterwards.
+    c->Execute("UPDATE customers SET country = 'Spain' WHERE customer_id = 2", n);
+    EXPECT_EQ(psql("SELECT country FROM customers WHERE customer_id = 2"), "Spain");
+}
+
+TEST_F(OdbcAdo, ClosingWithAnOpenTransactionUndoesIt) {
+    auto c = open();
+    long n = 0;
+    c->BeginTrans();
+    c->Execute("DELETE FROM price_history", n);
+    c->Close();
+    EXPECT_EQ(psql("SELECT count(*) FROM price_history"), "1");
+}
+
+TEST_F(OdbcAdo, TextCommandBindsParametersInOrder) {
+    auto c = open();
+    auto cmd = odbc::adoProvider()->NewCommand();
+    cmd->ActiveConnection(c);
+    cmd->CommandType(ado::command::Text);
+    cmd->CommandText("UPDATE customers SET contact_name = ?, credit_limit = ? WHERE customer_id = ?");
+    cmd->Parameters().Append(cmd->CreateParameter("name", ado::type::VarWChar, ado::direction::Input, 30, Variant("Ann O'Neil")));
+    cmd->Parameters().Append(cmd->CreateParameter("limit", ado::type::Numeric, ado::direction::Input, 0, Variant(1234.5)));
+    cmd->Parameters().Append(cmd->CreateParameter("id", ado::type::Integer, ado::direction::Input, 0, Variant("3")));
+    long n = 0;
+    cmd->Execute(n);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(psql("SELECT contact_name || '|' || credit_limit FROM customers WHERE customer_id = 3"), "Ann O'Neil|1234.50");
+    // A value that does not suit its parameter is refused before anything runs.
+    cmd->Parameters().Item("id")->Value(Variant("three"));
+    EXPECT_THROW(cmd->Execute(n), Error);
+}
+
+TEST_F(OdbcAdo, ProcedureGivesItsOutputParameter) {
+    auto c = open();
+    auto cmd = odbc::adoProvider()->NewCommand();
+    cmd->ActiveConnection(c);
+    cmd->CommandType(ado::command::StoredProc);
+    cmd->CommandText("`order_total`");
+    cmd->Parameters().Append(cmd->CreateParameter("p_order_year", ado::type::SmallInt, ado::direction::Input, 4, Variant("2024")));
+    cmd->Parameters().Append(cmd->CreateParameter("p_order_no", ado::type::Integer, ado::direction::Input, 1, Variant("1")));
+    cmd->Parameters().Append(cmd->CreateParameter("p_total", ado::type::Numeric, ado::direction::Output, 0, Variant()));
+    long n = 0;
+    auto rs = cmd->Execute(n);
+    EXPECT_EQ(rs->State(), ado::state::Closed);
+    EXPECT_DOUBLE_EQ(cmd->Parameters().Item("p_total")->Value().toDouble(), 200.0);
+}
+
+TEST_F(OdbcAdo, FunctionReturnsRowsAndASkippedParameterTakesItsDefault) {
+    auto c = open();
+    auto cmd = odbc::adoProvider()->NewCommand();
+    cmd->ActiveConnection(c);
+    cmd->CommandType(ado::command::StoredProc);
+    cmd->CommandText("`orders_since`");
+    cmd->Parameters().Append(
+        cmd->CreateParameter("p_since", ado::type::DBTimeStamp, ado::direction::Input, 0, Variant::date(dateSerial(2024, 4, 2))));
+    long n = 0;
+    auto rs = cmd->Execute(n);
+    ASSERT_EQ(rs->State(), ado::state::Open);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    cmd->Parameters().Append(cmd->CreateParameter("p_country", ado::type::VarWChar, ado::direction::Input, 11, Variant("Netherlands")));
+    rs = cmd->Execute(n);
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields().Item("company_name")->Value().text(), "Bakkerij de Molen");
+}
+
+TEST_F(OdbcAdo, InputOutputParameterComesBackAndTheChangeIsStored) {
+    auto c = open();
+    auto cmd = odbc::adoProvider()->NewCommand();
+    cmd->ActiveConnection(c);
+    cmd->CommandType(ado::command::StoredProc);
+    cmd->CommandText("public.raise_prices");
+    cmd->Parameters().Append(cmd->CreateParameter("p_category", ado::type::Integer, ado::direction::Input, 1, Variant("3")));
+    cmd->Parameters().Append(cmd->CreateParameter("p_percent", ado::type::Numeric, ado::direction::InputOutput, 2, Variant("10")));
+    long n = 0;
+    cmd->Execute(n);
+    EXPECT_DOUBLE_EQ(cmd->Parameters().Item("p_percent")->Value().toDouble(), 10.0);
+    EXPECT_EQ(psql("SELECT unit_price FROM products WHERE product_id = 4"), "23.65");
+    cmd->CommandText("`no_such_procedure`");
+    EXPECT_THROW(cmd->Execute(n), Error);
+}
+
+}  // namespace
+}  // namespace dalvera

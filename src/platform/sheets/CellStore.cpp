@@ -57,13 +57,26 @@ const char* StringPool::store(std::string_view s) {
     return p;
 }
 
+void StringPool::grow() {
+    std::vector<uint32_t> slots(std::max<size_t>(1024, slots_.size() * 2), 0);
+    const size_t mask = slots.size() - 1;
+    for (uint32_t id = 0; id < views_.size(); ++id) {
+        size_t i = std::hash<std::string_view>()(views_[id]) & mask;
+        while (slots[i]) i = (i + 1) & mask;
+        slots[i] = id + 1;
+    }
+    slots_.swap(slots);
+}
+
 uint32_t StringPool::intern(std::string_view s) {
-    auto it = index_.find(s);
-    if (it != index_.end()) return it->second;
-    std::string_view stored(store(s), s.size());
+    if ((views_.size() + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = std::hash<std::string_view>()(s) & mask;
+    for (; slots_[i]; i = (i + 1) & mask)
+        if (views_[slots_[i] - 1] == s) return slots_[i] - 1;
     auto id = static_cast<uint32_t>(views_.size());
-    views_.push_back(stored);
-    index_.emplace(stored, id);
+    views_.emplace_back(store(s), s.size());
+    slots_[i] = id + 1;
     return id;
 }
 

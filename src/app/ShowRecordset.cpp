@@ -69,7 +69,7 @@ void clsApplication::RoundRangeValues(const host::RangePtr& range, int digits) {
     const long rows = range->RowsCount();
     if (range->ColumnsCount() == 1 && rows > kSlice) {
         for (long top = 1; top <= rows; top += kSlice)
-            RoundRangeValues(range->Offset(top - 1, 0)->Resize(std::min(kSlice, rows - top + 1), 1), digits);
+            RoundRangeValues(range->Cells(1, 1)->Offset(top - 1, 0)->Resize(std::min(kSlice, rows - top + 1), 1), digits);
         return;
     }
     VariantArray2D values = range->Values();

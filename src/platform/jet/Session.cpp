@@ -859,6 +859,27 @@ Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
     return rawColumn(st, i);
 }
 
+namespace {
+// Nulls, and texts that readColumn would give back as stored, go into the
+// column without a Variant in between: most of what a wide table holds.
+bool pushDirect(ValueColumn& column, sqlite3_stmt* st, int i, const ColumnType& type) {
+    const int storage = sqlite3_column_type(st, i);
+    if (storage == SQLITE_NULL) {
+        column.pushNull();
+        return true;
+    }
+    if (storage != SQLITE_TEXT) return false;
+    switch (type.ado) {
+    case 11: case 17: case 2: case 3: case 20: case 6: case 4: case 5: case 131: case 135: case 72: case 204: case 205:
+        return false;  // these read their texts in their own way
+    default: break;
+    }
+    auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    column.pushText(std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(st, i))));
+    return true;
+}
+}  // namespace
+
 int Session::prepareDialect(std::string_view jetSql, const std::vector<std::string>& knownParameters, Translation& t,
                             sqlite3_stmt** out) {
     // Written values go through the checks of their columns' types (see jet_store).
@@ -1092,7 +1113,9 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
             if (rs.held == kHeldRowsMax) continue;
             for (int i = 0; i < cols; ++i) {
                 auto ui = static_cast<size_t>(i);
-                rs.data->column(ui).push(declared[ui] ? readColumn(raw, i, rs.columns[ui].type) : rawColumn(raw, i));
+                ValueColumn& column = rs.data->column(ui);
+                if (!declared[ui]) column.push(rawColumn(raw, i));
+                else if (!pushDirect(column, raw, i, rs.columns[ui].type)) column.push(readColumn(raw, i, rs.columns[ui].type));
             }
             ++rs.held;
         }

@@ -58,12 +58,13 @@ const char* StringPool::store(std::string_view s) {
 }
 
 void StringPool::grow() {
-    std::vector<uint32_t> slots(std::max<size_t>(1024, slots_.size() * 2), 0);
+    std::vector<uint64_t> slots(std::max<size_t>(1024, slots_.size() * 2), 0);
     const size_t mask = slots.size() - 1;
-    for (uint32_t id = 0; id < views_.size(); ++id) {
-        size_t i = std::hash<std::string_view>()(views_[id]) & mask;
+    for (uint64_t slot : slots_) {
+        if (!slot) continue;
+        size_t i = (slot >> 32) & mask;
         while (slots[i]) i = (i + 1) & mask;
-        slots[i] = id + 1;
+        slots[i] = slot;
     }
     slots_.swap(slots);
 }
@@ -71,12 +72,15 @@ void StringPool::grow() {
 uint32_t StringPool::intern(std::string_view s) {
     if ((views_.size() + 1) * 2 > slots_.size()) grow();
     const size_t mask = slots_.size() - 1;
-    size_t i = std::hash<std::string_view>()(s) & mask;
-    for (; slots_[i]; i = (i + 1) & mask)
-        if (views_[slots_[i] - 1] == s) return slots_[i] - 1;
+    const uint64_t h = static_cast<uint32_t>(std::hash<std::string_view>()(s));
+    size_t i = h & mask;
+    for (; slots_[i]; i = (i + 1) & mask) {
+        const uint64_t slot = slots_[i];
+        if ((slot >> 32) == h && views_[(slot & 0xFFFFFFFFu) - 1] == s) return static_cast<uint32_t>((slot & 0xFFFFFFFFu) - 1);
+    }
     auto id = static_cast<uint32_t>(views_.size());
     views_.emplace_back(store(s), s.size());
-    slots_[i] = id + 1;
+    slots_[i] = h << 32 | (uint64_t(id) + 1);
     return id;
 }
 

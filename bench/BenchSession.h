@@ -1,6 +1,7 @@
 #pragma once
 // A session for the benchmarks that go through the add-in: a person who agrees
 // to everything, and the add-in opened on the benchmark's own database.
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <memory>
@@ -20,7 +21,9 @@ namespace dalvera::bench {
 class AgreeingUI : public host::UserInterface {
 public:
     explicit AgreeingUI(const std::string& database) : database_(database) {}
-    int MsgBox(const std::string&, int style, const std::string&) override {
+    int MsgBox(const std::string& prompt, int style, const std::string&) override {
+        // What the bench was told shows beside its figures: a refusal explains a missing result.
+        std::fprintf(stderr, "[message] %s\n", prompt.c_str());
         int buttons = style & host::mb::ButtonsMask;
         return buttons == host::mb::YesNo || buttons == host::mb::YesNoCancel ? host::answer::Yes : host::answer::OK;
     }

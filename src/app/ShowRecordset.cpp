@@ -65,6 +65,14 @@ VariantArray2D clsApplication::GetFieldNames(const host::ado::Recordset& records
 }
 
 void clsApplication::RoundRangeValues(const host::RangePtr& range, int digits) {
+    // A tall column goes in slices, so that a million rows never stand as Variants at once.
+    constexpr long kSlice = 65536;
+    const long rows = range->RowsCount();
+    if (range->ColumnsCount() == 1 && rows > kSlice) {
+        for (long top = 1; top <= rows; top += kSlice)
+            RoundRangeValues(range->Cells(1, 1)->Offset(top - 1, 0)->Resize(std::min(kSlice, rows - top + 1), 1), digits);
+        return;
+    }
     VariantArray2D values = range->Values();
     const double scale = std::pow(10.0, digits);
     const int mode = std::fegetround();

@@ -73,6 +73,21 @@ public:
     virtual void MoveLast() = 0;
     // 1-based; -3 at EOF and -2 at BOF, as the engine reports.
     virtual long AbsolutePosition() const = 0;
+    // Every row from the first, as read, held compactly and shared so that it
+    // outlives the record set; the position is left after the last row.
+    virtual std::shared_ptr<const ValueTable> Snapshot() {
+        auto table = std::make_shared<ValueTable>(static_cast<size_t>(FieldCount()));
+        MoveFirst();
+        std::vector<std::vector<Variant>> columns;
+        while (true) {
+            columns.assign(static_cast<size_t>(FieldCount()), {});
+            if (FetchColumns(4096, columns) <= 0) break;
+            for (size_t c = 0; c < columns.size() && c < table->columnCount(); ++c)
+                for (const Variant& v : columns[c]) table->column(c).push(v);
+        }
+        table->shrink();
+        return table;
+    }
 };
 
 class Connection {

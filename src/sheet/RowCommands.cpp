@@ -102,23 +102,20 @@ void clsForm::AddRow() {
 
 std::string clsForm::deleteStatement(long worksheetRow, std::string& keyText) {
     const size_t index = static_cast<size_t>(worksheetRow - 2);
-    if (worksheetRow < 2 || index >= loadedKeys_.size())
+    if (worksheetRow < 2 || !loaded_.hasRow(index))
         raise(err::Critical, "No key values were loaded for row " + std::to_string(worksheetRow) + "!", "clsForm");
-    const KeyValues& loaded = loadedKeys_[index];
     std::string where;
     keyText.clear();
     for (const std::string& key : keyFieldNames()) {
-        const Variant& value = loaded.Item(key);
+        const Variant value = LoadedKey(worksheetRow - 1, key);
         where += (where.empty() ? "" : " AND ") + SameValueCondition(key, value);
         keyText += (keyText.empty() ? "" : ", ") + key + " = " + value.text();
     }
     // Only the record as it was loaded: one that someone changed since is left alone.
     for (long c = 0; c < matrix_->FieldCount(); ++c) {
         const clsField& field = matrix_->Field(c);
-        if (field.IsPrimary() || static_cast<size_t>(c) >= loadedValues_.size() ||
-            index >= loadedValues_[static_cast<size_t>(c)].size())
-            continue;
-        const Variant& value = loadedValues_[static_cast<size_t>(c)][index];
+        if (field.IsPrimary() || static_cast<size_t>(c) >= loaded_.columnCount()) continue;
+        const Variant value = loaded_.value(static_cast<size_t>(c), index);
         if (value.isBytes()) continue;  // no literal names a binary value
         where += " AND " + SameValueCondition(field.Name(), value);
     }

@@ -164,20 +164,19 @@ std::string clsForm::BuildUpdateStatement(const std::vector<bool>& flags, long r
         sql += QuoteFieldName(field->Name()) + " = " + FormatCellValue(*field, field->Cell()->Offset(row, 0), true);
     }
     Collection<std::string>& keys = goApplication->DataSource()->Table().PrimaryKeys();
-    const KeyValues& loaded = loadedKeys_.at(static_cast<size_t>(row - 1));
     const long keyCount = std::min(keys.Count(), 255L);
     for (long n = 1; n <= keyCount; ++n) {
         const std::string& name = keys.Item(n);
         sql += n == 1 ? " WHERE " : " AND ";
-        sql += SameValueCondition(name, loaded.Item(name));
+        sql += SameValueCondition(name, LoadedKey(row, name));
     }
     // Only while the record still holds what was loaded for the columns written:
     // otherwise someone else changed it since, and their change is not overwritten.
     for (clsField* field : columns) {
         if (!gChangeCheck || field->IsPrimary()) continue;
         const auto index = static_cast<size_t>(field->Index());
-        if (index >= loadedValues_.size() || static_cast<size_t>(row - 1) >= loadedValues_[index].size()) continue;
-        sql += " AND " + SameValueCondition(field->Name(), loadedValues_[index][static_cast<size_t>(row - 1)]);
+        if (!loaded_.hasRow(static_cast<size_t>(row - 1)) || index >= loaded_.columnCount()) continue;
+        sql += " AND " + SameValueCondition(field->Name(), loaded_.value(index, static_cast<size_t>(row - 1)));
     }
     return sql;
 }
@@ -346,7 +345,7 @@ std::string clsForm::keyConditionAfterWrite(const std::vector<bool>& flags, long
         if (std::find(columns.begin(), columns.end(), &field) != columns.end()) {
             literal = FormatCellValue(field, field.Cell()->Offset(row, 0), true);
         } else if (!inserted) {
-            where += (where.empty() ? "" : " AND ") + SameValueCondition(name, loadedKeys_.at(static_cast<size_t>(row - 1)).Item(name));
+            where += (where.empty() ? "" : " AND ") + SameValueCondition(name, LoadedKey(row, name));
             continue;
         } else if (field.IsAutoIncr() && !identity.isEmpty() && !identity.isNull()) {
             literal = ValueLiteral(identity);
@@ -374,24 +373,14 @@ bool clsForm::rememberWrittenRow(long row, const std::string& where) {
     ds->CloseRecordSet(rs);
     if (got != 1 || static_cast<long>(columns.size()) != matrix_->FieldCount()) return false;
     const size_t index = static_cast<size_t>(row - 1);
-    if (loadedValues_.size() < columns.size()) loadedValues_.resize(columns.size());
-    KeyValues keys;
-    Collection<std::string>& keyNames = ds->Table().PrimaryKeys();
-    for (size_t c = 0; c < columns.size(); ++c) {
-        if (loadedValues_[c].size() <= index) loadedValues_[c].resize(index + 1);
-        loadedValues_[c][index] = columns[c].front();
-    }
-    for (long n = 1; n <= std::min(keyNames.Count(), 255L); ++n) {
-        const auto& name = keyNames.Item(n);
-        keys.Add(loadedValues_[static_cast<size_t>(matrix_->Fields().Item(name)->Index())][index], name);
-    }
-    if (loadedKeys_.size() <= index) loadedKeys_.resize(index + 1);
-    loadedKeys_[index] = std::move(keys);
+    std::vector<Variant> values;
+    for (auto& column : columns) values.push_back(std::move(column.front()));
+    loaded_.setRow(index, std::move(values));
     if (row > matrix_->LoadedRowCount()) insertedRows_.insert(row);
     // What the database made of the row (an auto-number, a default, a cut text) is what the sheet shows.
     for (long c = 0; c < matrix_->FieldCount(); ++c) {
         clsField& field = matrix_->Field(c);
-        const Variant& stored = loadedValues_[static_cast<size_t>(c)][index];
+        const Variant stored = loaded_.value(static_cast<size_t>(c), index);
         host::RangePtr cell = field.Cell()->Offset(row, 0);
         if (cell->Value() != stored) cell->SetValue(stored);
     }

@@ -51,18 +51,21 @@ host::ProtectOptions sheetProtection() {
 }
 }  // namespace
 
-clsForm::clsForm() : rowChanged_(1), loadedKeys_(1) {}
+clsForm::clsForm() : rowChanged_(1) {}
 
 clsForm::~clsForm() { Clear(); }
 
 void clsForm::Clear() {
     rowChanged_.assign(1, std::string());
     newRowDefaults_.clear();
-    loadedKeys_.assign(1, KeyValues());
-    loadedValues_.clear();
+    loaded_.clear();
     insertedRows_.clear();
     matrix_.reset();
     filters_.Clear();
+}
+
+Variant clsForm::LoadedKey(long row, const std::string& name) const {
+    return loaded_.value(static_cast<size_t>(matrix_->Fields().Item(name)->Index()), static_cast<size_t>(row - 1));
 }
 
 long clsForm::RowCount() const { return matrix_ ? matrix_->RowCount() : 0; }
@@ -135,7 +138,7 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
             matrix_.reset();
             rowChanged_.assign(1, std::string());
             newRowDefaults_.clear();
-            loadedKeys_.assign(1, KeyValues());
+            loaded_.clear();
             matrix_ = std::make_unique<clsMatrix>(listSheet_);
             ds->Table().Initialize();
         }
@@ -208,31 +211,18 @@ void clsForm::LoadData(bool isNew, const std::string& sql) {
     try {
         checkNamesQuotable();
         if (goApplication->Aux().IsSettingOn(setting::DisplayFilter)) matrix_->DataRange()->AutoFilter();
-        loadedKeys_.clear();
-        loadedValues_.clear();
+        loaded_.clear();
         insertedRows_.clear();
         newRowDefaults_.clear();
         const long rows = matrix_->RowCount();
         rowChanged_.assign(static_cast<size_t>(std::max(rows, 1L)), std::string());
-        loadedKeys_.assign(static_cast<size_t>(std::max(rows, 1L)), KeyValues());
-        Collection<std::string>& keys = ds->Table().PrimaryKeys();
         // Every value as read, not as the sheet shows it: the keys name exactly the
         // row that was read, and the rest tells whether someone changed it since.
-        if (rows > 0 && keys.Count() > 0) {
-            rs->MoveFirst();
-            rs->FetchColumns(rows, loadedValues_);
-            const long keyCount = std::min(keys.Count(), 255L);
-            std::vector<const std::vector<Variant>*> keyColumns;
-            for (long k = 1; k <= keyCount; ++k)
-                keyColumns.push_back(&loadedValues_.at(static_cast<size_t>(matrix_->Fields().Item(keys.Item(k))->Index())));
-            for (long i = 0; i < rows; ++i) {
-                KeyValues& row = loadedKeys_[static_cast<size_t>(i)];
-                for (long k = 1; k <= keyCount; ++k) {
-                    const auto& column = *keyColumns[static_cast<size_t>(k - 1)];
-                    row.Add(static_cast<size_t>(i) < column.size() ? column[static_cast<size_t>(i)] : Variant::null(),
-                            keys.Item(k));
-                }
-            }
+        // The record set's own rows are kept, not a copy of them.
+        if (rows > 0 && ds->Table().PrimaryKeys().Count() > 0) {
+            loaded_.setRead(rs->Snapshot());
+            if (static_cast<long>(loaded_.columnCount()) != matrix_->FieldCount())
+                raise(err::Critical, "The rows read do not match the columns of the sheet!", "clsForm");
         }
     } catch (...) {
         ds->CloseRecordSet(rs);

@@ -11,6 +11,7 @@
 #include "data/clsFilter.h"
 #include "host/Excel.h"
 #include "runtime/Collection.h"
+#include "sheet/LoadedRows.h"
 
 namespace dalvera {
 
@@ -44,11 +45,12 @@ public:
     clsMatrix* Matrix() const { return matrix_.get(); }
     // Per data row: "1" when the row has unwritten edits.
     std::vector<std::string>& RowChanged() { return rowChanged_; }
-    // Per data row: the key values read at load time, by key-field name.
-    std::vector<KeyValues>& LoadedKeys() { return loadedKeys_; }
-    // Per column, per data row: every value as read, for the check that nobody
-    // changed the record since; rows inserted by a write that did not reload too.
-    const std::vector<std::vector<Variant>>& LoadedValues() const { return loadedValues_; }
+    // Per column, per data row: every value as read, keys included, for the
+    // check that nobody changed the record since; rows inserted by a write that
+    // did not reload too.
+    const LoadedRows& LoadedValues() const { return loaded_; }
+    // The value of key field `name` in data row `row` (1-based) as read.
+    Variant LoadedKey(long row, const std::string& name) const;
     // A row that exists in the database: loaded, or inserted by an earlier write.
     bool IsStoredRow(long row) const;
     FilterList& Filters() { return filters_; }
@@ -158,8 +160,7 @@ private:
     // What F6 put into each new row (by data row): a row still holding exactly
     // that is a row of defaults, also where a default is computed (Now, newid).
     std::map<long, std::vector<std::string>> newRowDefaults_;
-    std::vector<KeyValues> loadedKeys_;
-    std::vector<std::vector<Variant>> loadedValues_;
+    LoadedRows loaded_;
     // Data rows past LoadedRowCount that a write inserted without reloading.
     std::set<long> insertedRows_;
     FilterList filters_;

@@ -101,11 +101,14 @@ void clsCommand::RunStatement(bool view, bool query, std::string statement, int 
         } else {
             ds->DefineCommand(*command, objectName);
         }
+        bool asked = false;
+        if ((view || !query) && IsSelectStatement(statement) && !confirmBeforeFetch(*ds, statement, asked))
+            raise(err::Cancelled, "", "clsCommand");
         long affected = -1;
         rs = command->Execute(affected, -1);
         if (rs && rs->State() == host::ado::state::Open) {
-            // Asked before the rows go onto a sheet.
-            if (!aux.ConfirmLargeResult(rs->Fields().Count(), rs->RecordCount()))
+            // Asked before the rows go onto a sheet, when the count could not be had first.
+            if (asked || !aux.ConfirmLargeResult(rs->Fields().Count(), rs->RecordCount()))
                 ShowResultSheet(*rs, query ? objectName : std::string(), view);
         }
         if (!IsSelectStatement(statement)) {
@@ -141,6 +144,33 @@ void clsCommand::RunStatement(bool view, bool query, std::string statement, int 
         }
     }
     command.reset();
+}
+
+bool clsCommand::confirmBeforeFetch(IDS& ds, const std::string& statement, bool& asked) {
+    asked = false;
+    clsAux& aux = goApplication->Aux();
+    std::string inner = trimBlanks(statement);
+    while (!inner.empty() && (inner.back() == ';' || inner.back() == ' ')) inner.pop_back();
+    const long long limit = aux.ReadSettingOrDefault(setting::WarningNrOfCells).toLongLong();
+    long fields = 0, rows = 0;
+    try {
+        // The columns from one row, then the rows counted only as far as the
+        // warning limit reaches: a million-row result costs no more than the limit.
+        auto first = ds.GetRecordSet("SELECT TOP 1 * FROM (" + inner + ") AS dv_first", false);
+        fields = first->Fields().Count();
+        ds.CloseRecordSet(first);
+        if (fields <= 0) return true;
+        const long long enough = std::max(0LL, limit) / fields + 1;
+        auto counted = ds.GetRecordSet("SELECT Count(*) FROM (SELECT TOP " + std::to_string(enough) + " * FROM (" +
+                                           inner + ") AS dv_rows) AS dv_counted",
+                                       false);
+        rows = counted->Fields()(0)->Value().toLong();
+        ds.CloseRecordSet(counted);
+    } catch (const Error&) {
+        return true;  // not countable as a table expression (a crosstab, say): asked after the run
+    }
+    asked = true;
+    return !aux.ConfirmLargeResult(fields, rows);
 }
 
 void clsCommand::reportRunError(const Error& e, bool query, const std::string& objectName,

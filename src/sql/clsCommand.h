@@ -7,6 +7,8 @@
 
 namespace dalvera {
 
+class IDS;
+
 class clsCommand {
 public:
     // view: a stored view; query: a stored query or view (else a typed statement);
@@ -21,6 +23,10 @@ public:
     bool SheetExists(const std::string& name);
 
 private:
+    // For a SELECT whose rows can be counted first: asks about a large result
+    // before anything is fetched. Returns false when the person declined;
+    // `asked` tells whether the count was possible (else ask afterwards).
+    bool confirmBeforeFetch(IDS& ds, const std::string& statement, bool& asked);
     // The box for a failure of RunStatement.
     void reportRunError(const Error& e, bool query, const std::string& objectName, const std::string& statement);
 };

@@ -124,8 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool ran = false;
     try {
         auto r = session->execute(sql, parameter);
-        for (const auto& column : r.rows.data)
-            for (const auto& v : column) visit(v);
+        if (r.rows.data)
+            for (size_t c = 0; c < r.rows.data->columnCount(); ++c)
+                for (size_t i = 0; i < r.rows.data->column(c).size(); ++i) visit(r.rows.data->at(c, i));
         ran = !r.hasRows;
     } catch (const Error&) {
     }

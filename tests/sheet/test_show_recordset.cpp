@@ -1,4 +1,6 @@
 // Record sets on sheets: the bulk copy, the column treatments and the size limit.
+#include <cmath>
+
 #include "TableSheetFixture.h"
 
 #include "data/IDS.h"
@@ -159,6 +161,26 @@ TEST_F(ShowRecordsetTest, RoundingTiesGoToTheEvenNeighbour) {
     EXPECT_TRUE(other_->Range("A3")->Value().isEmpty());
     EXPECT_DOUBLE_EQ(other_->Range("A4")->Value().toDouble(), -2.0);
     EXPECT_EQ(other_->Range("A5")->Value().text(), "text");
+}
+
+TEST_F(ShowRecordsetTest, ATallColumnIsRoundedToItsLastRowWhereverItStarts) {
+    // Taller than the slices the rounding goes in, and more than half the sheet.
+    constexpr long kRows = 600000;
+    VariantArray2D v(kRows, 1);
+    for (long r = 1; r <= kRows; ++r) v(r, 1) = Variant(r + 0.123456789);
+    v(kRows / 2, 1) = Variant();
+    auto cells = other_->Range("C3:C" + std::to_string(kRows + 2));
+    cells->SetValues(v);
+    clsApplication::RoundRangeValues(cells, 5);
+    VariantArray2D out = cells->Values();
+    long wrong = 0;
+    for (long r = 1; r <= kRows; ++r)
+        if (r != kRows / 2 && out(r, 1).toDouble() != std::nearbyint((r + 0.123456789) * 1e5) / 1e5) ++wrong;
+    EXPECT_EQ(wrong, 0);
+    EXPECT_TRUE(out(kRows / 2, 1).isEmpty());
+    EXPECT_DOUBLE_EQ(other_->Range("C" + std::to_string(kRows + 2))->Value().toDouble(), kRows + 0.12346);
+    EXPECT_TRUE(other_->Range("C" + std::to_string(kRows + 3))->Value().isEmpty());
+    EXPECT_TRUE(other_->Range("C2")->Value().isEmpty());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // A click on a table button: what the person sees on the table sheet.
+#include "FileDb.h"
 #include "TableSheetFixture.h"
+#include "text/modGlobalization.h"
 
 namespace dalvera::testing {
 namespace {
@@ -310,6 +312,41 @@ TEST_F(TableSheetTest, NamesAreQuotedWholeInAFileAndPartByPartOnAServer) {
     startAddin(22);
     EXPECT_EQ(QuoteTableName("sales.v_Orders"), "[sales].[v_Orders]");
     EXPECT_EQ(QuoteTableName("a.b.c"), "[a].[b].[c]");
+}
+
+}  // namespace
+}  // namespace dalvera::testing
+
+namespace dalvera::testing {
+namespace {
+
+TEST_F(TableSheetTest, ATableTallerThanTheSheetIsRefusedWithItsCountBeforeAnyOfItIsShown) {
+    constexpr long kRows = 1048600;  // past the rows a sheet has
+    std::string path;
+    {
+        auto db = makeDatabase("tall.sqlite", {"CREATE TABLE Tall (ID LONG CONSTRAINT PK_Tall PRIMARY KEY)",
+                                               "CREATE TABLE Small (ID LONG CONSTRAINT PK_Small PRIMARY KEY, Name TEXT(20))",
+                                               "INSERT INTO Small VALUES (1, 'one')"},
+                               &path);
+        db->Close();
+    }
+    {
+        FileDb file(path);
+        file.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(kRows) +
+                  ") INSERT INTO Tall SELECT i FROM n");
+    }
+    openSample(path);
+    clickTable("Small");
+    ASSERT_EQ(cell("Name", 1)->Value().text(), "one");
+    ui_.expectMsgBox(host::answer::Yes, GetMessage(32));  // more cells than the warning limit
+    ui_.expectMsgBox(host::answer::OK, GetMessage(31, Variant(kRows)));
+    clickTable("Tall");
+    ui_.verifyAllConsumed();
+    // Nothing of the tall table reached the sheet.
+    EXPECT_LT(sheet()->UsedRange()->RowsCount(), 10);
+    EXPECT_TRUE(sheet()->Range("A3")->Value().isEmpty());
+    FileDb file(path, true);
+    EXPECT_EQ(file.value("SELECT count(*) FROM Tall"), std::to_string(kRows));
 }
 
 }  // namespace

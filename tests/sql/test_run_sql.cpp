@@ -264,3 +264,62 @@ TEST_F(RunSqlTest, AFailingStatementLeavesNoSheetNoOpenConnectionAndAProtectedWo
 
 }  // namespace
 }  // namespace dalvera::testing
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <fstream>
+
+namespace dalvera::testing {
+namespace {
+
+// What the process holds, with what the allocator keeps in reserve given back.
+long residentBytes() {
+    ::malloc_trim(0);
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+TEST_F(RunSqlTest, ALargeResultIsAskedAboutBeforeItsRowsAreFetched) {
+    open();
+    constexpr long kRows = 200000;
+    execute("CREATE TABLE Bulky (ID LONG CONSTRAINT PK_Bulky PRIMARY KEY, Note MEMO)");
+    FileDb(path_).exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                       std::to_string(kRows) + ") INSERT INTO Bulky SELECT i, printf('%300d', i) FROM n");
+    const Texts before = sheetNames();
+
+    // No: the rows (60 MB of text) were not fetched while the question waited, and no sheet was made.
+    const long before0 = residentBytes();
+    long whileAsked = 0;
+    ui_.expectInput(Variant("SELECT * FROM Bulky;"));
+    ui_.expectMsgBox(host::answer::No, GetMessage(32)).whenShown([&] { whileAsked = residentBytes(); });
+    clickExecuteSql();
+    ui_.verifyAllConsumed();
+    EXPECT_LT(whileAsked - before0, 30L << 20);
+    EXPECT_EQ(sheetNames(), before);
+    EXPECT_FALSE(connectionOpen());
+
+    // Yes: every row lands on the result sheet, and nobody is asked twice.
+    ui_.expectInput(Variant("SELECT * FROM Bulky"));
+    ui_.expectMsgBox(host::answer::Yes, GetMessage(32));
+    clickExecuteSql();
+    ui_.verifyAllConsumed();
+    ASSERT_EQ(sheetNames().size(), before.size() + 1);
+    EXPECT_EQ(newestResult()->Cells(kRows + 1, 1)->Value().toLong(), kRows);
+    EXPECT_TRUE(newestResult()->Cells(kRows + 2, 1)->Value().isEmpty());
+
+    // A small result asks nothing; a statement that cannot be counted first is asked about after it ran.
+    typeSql("SELECT * FROM Bulky WHERE ID < 5");
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(newestResult()->UsedRange()->RowsCount(), 5);
+    ui_.expectInput(Variant("TRANSFORM Count(ID) SELECT ID Mod 40000 AS k FROM Bulky GROUP BY ID Mod 40000 PIVOT ID Mod 3"));
+    ui_.expectMsgBox(host::answer::No, GetMessage(32));
+    clickExecuteSql();
+    ui_.verifyAllConsumed();
+    EXPECT_EQ(sheetNames().size(), before.size() + 2);
+}
+
+}  // namespace
+}  // namespace dalvera::testing

@@ -180,10 +180,17 @@ std::optional<ScriptedUI::Expectation> ScriptedUI::take(Expect kind, const Shown
     return e;
 }
 
+ScriptedUI& ScriptedUI::whenShown(std::function<void()> look) {
+    if (queue_.empty() || queue_.back().kind != Expect::MsgBox) ADD_FAILURE() << "whenShown follows a message box";
+    else queue_.back().whenShown = std::move(look);
+    return *this;
+}
+
 int ScriptedUI::MsgBox(const std::string& prompt, int style, const std::string& title) {
     Shown s = makeShown(PromptKind::MsgBox, prompt, title, style);
     auto e = take(Expect::MsgBox, s);
     if (!e) return dismissAnswer(style);
+    if (e->whenShown) e->whenShown();
     if (e->text && prompt.find(*e->text) == std::string::npos)
         ADD_FAILURE() << "Message box \"" << prompt << "\" does not contain \"" << *e->text << "\"";
     if (e->icon && icon(style) != *e->icon)

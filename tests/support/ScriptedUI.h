@@ -55,6 +55,10 @@ public:
     // on OK or Cancel would leave it.
     ScriptedUI& expectForm(std::string name, FormScript script);
 
+    // Runs `look` when the last queued message box is shown, before it is
+    // answered: what the system holds while it waits for the person.
+    ScriptedUI& whenShown(std::function<void()> look);
+
     // Fails the test when expectations are left over.
     void verifyAllConsumed();
     size_t pending() const { return queue_.size(); }
@@ -94,6 +98,7 @@ private:
         long rgb = 0;
         std::string formName;
         FormScript script;
+        std::function<void()> whenShown;
     };
 
     // The next expectation if it is of this kind; otherwise fails the test

@@ -67,6 +67,13 @@ int daoFromAdo(int adoType) {
     }
 }
 
+[[noreturn]] void notHeld(const RowSet& rows) {
+    raise(ado::ProviderError,
+          DriverPrefix + "The result has " + std::to_string(rows.rows) + " records; only the first " +
+              std::to_string(rows.held) + " are held. Narrow the query down to read the others.",
+          "ADODB.Recordset");
+}
+
 // Rows and position, shared with the fields, so that a field stays usable
 // when the caller has let go of its record set.
 struct Cursor {
@@ -87,7 +94,8 @@ public:
                   "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
                   "current record.",
                   "ADODB.Field");
-        return cursor_->rows.data[column_][static_cast<size_t>(p)];
+        if (p >= cursor_->rows.held) notHeld(cursor_->rows);
+        return cursor_->rows.data->at(column_, static_cast<size_t>(p));
     }
 
 private:
@@ -177,13 +185,31 @@ public:
         check();
         columns.resize(cur_->rows.columns.size());
         long from = std::max(0L, cur_->position);
-        long n = std::max(0L, std::min(maxRows, cur_->rows.rows - from));
+        long n = std::max(0L, std::min(maxRows, cur_->rows.held - from));
+        if (n == 0 && from < cur_->rows.rows && maxRows > 0) notHeld(cur_->rows);
         for (size_t c = 0; c < cur_->rows.columns.size(); ++c) {
-            const auto& src = cur_->rows.data[c];
-            columns[c].insert(columns[c].end(), src.begin() + from, src.begin() + from + n);
+            const ValueColumn& src = cur_->rows.data->column(c);
+            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
+            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
         }
         cur_->position = from + n;
         return n;
+    }
+    long FetchHeld(long maxRows, std::shared_ptr<const ValueTable>& table, long& first) override {
+        check();
+        first = std::max(0L, cur_->position);
+        long n = std::max(0L, std::min(maxRows, cur_->rows.held - first));
+        if (n == 0 && first < cur_->rows.rows && maxRows > 0) notHeld(cur_->rows);
+        table = cur_->rows.data;
+        cur_->position = first + n;
+        return n;
+    }
+    // The rows are read once and kept as they are: the snapshot is the record set's own.
+    std::shared_ptr<const ValueTable> Snapshot() override {
+        check();
+        if (cur_->rows.held < cur_->rows.rows) notHeld(cur_->rows);
+        cur_->position = cur_->rows.rows;
+        return cur_->rows.data;
     }
 
 private:

@@ -215,53 +215,62 @@ bool looksLikeStoredDate(const std::string& s) {
 }
 
 // The kind of a computed column (no declared type) from the values it holds.
-void inferColumn(ColumnInfo& col, std::vector<Variant>& values) {
+void inferColumn(ColumnInfo& col, ValueColumn& column) {
     bool anyInt = false, anyReal = false, anyText = false, anyBlob = false, allDates = true, bigInt = false;
     size_t maxLen = 0;
-    for (const auto& v : values) {
-        switch (v.type()) {
+    for (size_t r = 0; r < column.size(); ++r) {
+        switch (column.type(r)) {
         case VarType::Null: break;
-        case VarType::LongLong:
+        case VarType::LongLong: {
+            const auto n = static_cast<int64_t>(column.bits(r));
             anyInt = true;
-            if (v.toLongLong() > INT32_MAX || v.toLongLong() < INT32_MIN) bigInt = true;
+            if (n > INT32_MAX || n < INT32_MIN) bigInt = true;
             break;
+        }
         case VarType::Double: anyReal = true; break;
         case VarType::ByteArray: anyBlob = true; break;
-        default:
+        default: {
+            const std::string text(column.text(r));
             anyText = true;
-            maxLen = std::max(maxLen, utf8Length(v.stringRef()));
-            if (!looksLikeStoredDate(v.stringRef())) allDates = false;
+            maxLen = std::max(maxLen, utf8Length(text));
+            if (!looksLikeStoredDate(text)) allDates = false;
+        }
         }
     }
+    // Each kind below turns the column's values into that kind's values.
+    auto convert = [&column](auto f) {
+        ValueColumn out;
+        out.reserve(column.size());
+        for (size_t r = 0; r < column.size(); ++r) {
+            Variant v = column.at(r);
+            out.push(v.isNull() ? v : f(v));
+        }
+        out.shrink();
+        column = std::move(out);
+    };
     if (anyBlob && !anyText && !anyInt && !anyReal) {
         col.type = typeFromDao(dt::LongBinary);
     } else if (anyText && !anyInt && !anyReal && !anyBlob && allDates) {
         col.type = typeFromDao(dt::Date);
-        for (auto& v : values) {
+        convert([](const Variant& v) {
             double serial;
-            if (v.isString() && storageToDate(v.stringRef(), serial)) v = Variant::date(serial);
-        }
-        return;
+            return v.isString() && storageToDate(v.stringRef(), serial) ? Variant::date(serial) : v;
+        });
     } else if (anyText || anyBlob) {
         col.type = maxLen > 255 ? typeFromDao(dt::Memo) : typeFromDao(dt::Text, 255);
-        for (auto& v : values)
-            if (!v.isNull() && !v.isString()) v = Variant(v.isBytes() ? std::string(v.bytes().begin(), v.bytes().end())
-                                                                      : v.toString());
-        return;
+        convert([](const Variant& v) {
+            if (v.isString()) return v;
+            return Variant(v.isBytes() ? std::string(v.bytes().begin(), v.bytes().end()) : v.toString());
+        });
     } else if (anyReal) {
         col.type = typeFromDao(dt::Double);
-        for (auto& v : values)
-            if (!v.isNull()) v = Variant(v.toDouble());
-        return;
+        convert([](const Variant& v) { return Variant(v.toDouble()); });
     } else if (bigInt) {
         col.type = typeFromDao(dt::BigInt);
-        return;
     } else {
         col.type = typeFromDao(dt::Long);
         (void)anyInt;
-        for (auto& v : values)
-            if (!v.isNull()) v = Variant::longValue(static_cast<int32_t>(v.toLongLong()));
-        return;
+        convert([](const Variant& v) { return Variant::longValue(static_cast<int32_t>(v.toLongLong())); });
     }
 }
 
@@ -850,6 +859,27 @@ Variant readColumn(sqlite3_stmt* st, int i, const ColumnType& type) {
     return rawColumn(st, i);
 }
 
+namespace {
+// Nulls, and texts that readColumn would give back as stored, go into the
+// column without a Variant in between: most of what a wide table holds.
+bool pushDirect(ValueColumn& column, sqlite3_stmt* st, int i, const ColumnType& type) {
+    const int storage = sqlite3_column_type(st, i);
+    if (storage == SQLITE_NULL) {
+        column.pushNull();
+        return true;
+    }
+    if (storage != SQLITE_TEXT) return false;
+    switch (type.ado) {
+    case 11: case 17: case 2: case 3: case 20: case 6: case 4: case 5: case 131: case 135: case 72: case 204: case 205:
+        return false;  // these read their texts in their own way
+    default: break;
+    }
+    auto p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    column.pushText(std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(st, i))));
+    return true;
+}
+}  // namespace
+
 int Session::prepareDialect(std::string_view jetSql, const std::vector<std::string>& knownParameters, Translation& t,
                             sqlite3_stmt** out) {
     // Written values go through the checks of their columns' types (see jet_store).
@@ -1070,7 +1100,7 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
         result.hasRows = true;
         RowSet& rs = result.rows;
         rs.columns.resize(static_cast<size_t>(cols));
-        rs.data.resize(static_cast<size_t>(cols));
+        rs.data = std::make_shared<ValueTable>(static_cast<size_t>(cols));
         std::vector<bool> declared(static_cast<size_t>(cols));
         for (int i = 0; i < cols; ++i) {
             rs.columns[static_cast<size_t>(i)].name = sqlite3_column_name(raw, i);
@@ -1079,15 +1109,20 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
             if (d) rs.columns[static_cast<size_t>(i)].type = typeFromDeclaration(d);
         }
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            ++rs.rows;
+            if (rs.held == kHeldRowsMax) continue;
             for (int i = 0; i < cols; ++i) {
                 auto ui = static_cast<size_t>(i);
-                rs.data[ui].push_back(declared[ui] ? readColumn(raw, i, rs.columns[ui].type) : rawColumn(raw, i));
+                ValueColumn& column = rs.data->column(ui);
+                if (!declared[ui]) column.push(rawColumn(raw, i));
+                else if (!pushDirect(column, raw, i, rs.columns[ui].type)) column.push(readColumn(raw, i, rs.columns[ui].type));
             }
-            ++rs.rows;
+            ++rs.held;
         }
         if (rc != SQLITE_DONE) fail(sqlite3_extended_errcode(db_), table, verb);
         for (int i = 0; i < cols; ++i)
-            if (!declared[static_cast<size_t>(i)]) inferColumn(rs.columns[static_cast<size_t>(i)], rs.data[static_cast<size_t>(i)]);
+            if (!declared[static_cast<size_t>(i)]) inferColumn(rs.columns[static_cast<size_t>(i)], rs.data->column(static_cast<size_t>(i)));
+        rs.data->shrink();
         return result;
     }
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {

@@ -11,6 +11,7 @@
 
 #include "platform/jet/Types.h"
 #include "runtime/Error.h"
+#include "runtime/ValueTable.h"
 #include "runtime/Variant.h"
 
 struct sqlite3;
@@ -51,9 +52,14 @@ struct ColumnInfo {
 // Rows of a query, column by column.
 struct RowSet {
     std::vector<ColumnInfo> columns;
-    std::vector<std::vector<Variant>> data;  // data[column][row]
-    long rows = 0;
+    std::shared_ptr<ValueTable> data;  // held compactly, shared with the record sets over it
+    long rows = 0;  // counted
+    long held = 0;  // kept in data: at most kHeldRowsMax
 };
+
+// No sheet shows more rows than this; a larger result is counted, not held,
+// so that asking for a huge table gives a message instead of exhausting memory.
+constexpr long kHeldRowsMax = 1048576;
 
 struct ExecResult {
     bool hasRows = false;

@@ -57,13 +57,30 @@ const char* StringPool::store(std::string_view s) {
     return p;
 }
 
+void StringPool::grow() {
+    std::vector<uint64_t> slots(std::max<size_t>(1024, slots_.size() * 2), 0);
+    const size_t mask = slots.size() - 1;
+    for (uint64_t slot : slots_) {
+        if (!slot) continue;
+        size_t i = (slot >> 32) & mask;
+        while (slots[i]) i = (i + 1) & mask;
+        slots[i] = slot;
+    }
+    slots_.swap(slots);
+}
+
 uint32_t StringPool::intern(std::string_view s) {
-    auto it = index_.find(s);
-    if (it != index_.end()) return it->second;
-    std::string_view stored(store(s), s.size());
+    if ((views_.size() + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    const uint64_t h = static_cast<uint32_t>(std::hash<std::string_view>()(s));
+    size_t i = h & mask;
+    for (; slots_[i]; i = (i + 1) & mask) {
+        const uint64_t slot = slots_[i];
+        if ((slot >> 32) == h && views_[(slot & 0xFFFFFFFFu) - 1] == s) return static_cast<uint32_t>((slot & 0xFFFFFFFFu) - 1);
+    }
     auto id = static_cast<uint32_t>(views_.size());
-    views_.push_back(stored);
-    index_.emplace(stored, id);
+    views_.emplace_back(store(s), s.size());
+    slots_[i] = h << 32 | (uint64_t(id) + 1);
     return id;
 }
 

@@ -256,6 +256,9 @@ public:
 
     // Cells.
     void writeCell(int32_t row, int32_t col, const Variant& v);
+    // Rows first..first+count-1 of a held column into the cells from (row, col)
+    // down; returns how many values had no cell form and were left out.
+    long writeHeld(int32_t row, int32_t col, const ValueColumn& src, size_t first, size_t count);
     void clearValues(const Rect& r);
     bool anyLocked(const Rect& r) const;
     // Refusals of a protected sheet, for code; a person meets them as messages.

@@ -887,6 +887,22 @@ long RangeImpl::CopyFromRecordset(host::RecordSource& data, long maxRows, long m
     fields = std::min<long>(fields, kMaxCols - c0 + 1);
     if (fields <= 0) return 0;
     long written = 0, skipped = 0;
+    // Rows the source holds compactly are read where they lie, column by column.
+    std::shared_ptr<const ValueTable> held;
+    long first = 0;
+    long room = std::min<long>(kMaxRows - r0 + 1, maxRows < 0 ? long(kMaxRows) : maxRows);
+    long got = room > 0 ? data.FetchHeld(room, held, first) : 0;
+    if (got >= 0 && (got == 0 || held)) {
+        if (got > 0) {
+            Rect block{r0, c0, int32_t(r0 + got - 1), int32_t(c0 + fields - 1)};
+            sheet_->requireEditable({block});
+            for (long f = 0; f < fields && static_cast<size_t>(f) < held->columnCount(); ++f)
+                skipped += sheet_->writeHeld(r0, c0 + int32_t(f), held->column(static_cast<size_t>(f)),
+                                             static_cast<size_t>(first), static_cast<size_t>(got));
+            written = got;
+        }
+        maxRows = written;  // nothing more to fetch
+    }
     std::vector<std::vector<Variant>> columns;
     while (maxRows < 0 || written < maxRows) {
         long room = kMaxRows - r0 + 1 - written;
@@ -913,7 +929,7 @@ long RangeImpl::CopyFromRecordset(host::RecordSource& data, long maxRows, long m
     }
     if (written > 0) sheet_->changed({{r0, c0, int32_t(r0 + written - 1), int32_t(c0 + fields - 1)}});
     if (skipped)
-        raise(err::HostRefusal, std::to_string(skipped) + " binary value(s) could not be put in cells; the other values were copied.", kSource);
+        raise(err::HostRefusal, std::to_string(skipped) + " value(s) have no cell form (binary data, a text over 32767 characters, an infinite number) and were left out; the other values were copied.", kSource);
     return written;
 }
 

@@ -192,6 +192,52 @@ void WorksheetImpl::writeCell(int32_t row, int32_t col, const Variant& v) {
     m.columnForWrite(col).set(row, c);
 }
 
+long WorksheetImpl::writeHeld(int32_t row, int32_t col, const ValueColumn& src, size_t first, size_t count) {
+    SheetModel& m = model();
+    ColumnStore& store = m.columnForWrite(col);
+    long refused = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t k = first + i;
+        const int32_t r = row + static_cast<int32_t>(i);
+        CellValue c;
+        switch (src.type(k)) {
+        case VarType::Empty:
+        case VarType::Null: break;
+        case VarType::String: {
+            std::string_view t = src.text(k);
+            if (t.empty()) break;
+            if (t.size() > 32767 && utf8Length(t) > 32767) {
+                ++refused;
+                break;
+            }
+            c.kind = CellKind::Text, c.bits = m.strings_.intern(t);
+            break;
+        }
+        case VarType::Boolean: c.kind = CellKind::Boolean, c.bits = src.bits(k) ? 1 : 0; break;
+        case VarType::Currency: c.kind = CellKind::Currency, c.bits = src.bits(k); break;
+        case VarType::Date:
+        case VarType::Single:
+        case VarType::Double:
+            if (!std::isfinite(src.number(k))) {
+                ++refused;
+                break;
+            }
+            c.kind = src.type(k) == VarType::Date ? CellKind::Date : CellKind::Number, c.bits = src.bits(k);
+            break;
+        case VarType::ByteArray:
+        case VarType::Error: ++refused; break;
+        default: {
+            const double d = static_cast<double>(static_cast<int64_t>(src.bits(k)));
+            c.kind = CellKind::Number;
+            std::memcpy(&c.bits, &d, sizeof d);
+        }
+        }
+        // A cell left empty by the copy is emptied, as a Variant copy would.
+        store.set(r, c);
+    }
+    return refused;
+}
+
 void WorksheetImpl::clearValues(const Rect& r) {
     SheetModel& m = model();
     for (int32_t c = r.c1; c <= std::min(r.c2, m.columnCount()); ++c)

@@ -254,3 +254,40 @@ TEST_F(AdoTest, TransactionsCommitOrRollBackTheirStatements) {
 }
 
 }  // namespace dalvera::jet::test
+
+namespace dalvera::jet::test {
+
+TEST_F(AdoTest, AResultTallerThanASheetIsCountedButNotHeld) {
+    const long rows = kHeldRowsMax + 25;
+    {
+        auto db = buildOrders();
+        db->Execute("CREATE TABLE Tall (ID LONG CONSTRAINT PK_Tall PRIMARY KEY)");
+        sqlite3_exec(db->session().db(),
+                     ("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows) +
+                      ") INSERT INTO Tall SELECT i FROM n")
+                         .c_str(),
+                     nullptr, nullptr, nullptr);
+    }
+    auto c = connect();
+    auto rs = c->Execute("SELECT * FROM Tall ORDER BY ID");
+    EXPECT_EQ(rs->RecordCount(), rows);  // the true count, for the message that refuses it
+    rs->MoveLast();
+    // Reading past what is held says so, rather than giving a wrong or no value.
+    try {
+        rs->Fields()(0)->Value();
+        ADD_FAILURE() << "a row that is not held was read";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), ado::ProviderError);
+        EXPECT_NE(e.description().find("only the first 1048576 are held"), std::string::npos) << e.description();
+    }
+    std::shared_ptr<const ValueTable> held;
+    long first = 0;
+    rs->MoveFirst();
+    EXPECT_EQ(rs->FetchHeld(rows, held, first), kHeldRowsMax);
+    EXPECT_EQ(held->at(0, kHeldRowsMax - 1), Variant::longValue(static_cast<int32_t>(kHeldRowsMax)));
+    std::vector<std::vector<Variant>> columns;
+    EXPECT_THROW(rs->FetchColumns(10, columns), Error);
+    EXPECT_THROW(rs->Snapshot(), Error);
+}
+
+}  // namespace dalvera::jet::test

@@ -1,6 +1,9 @@
 #include "SheetsFixture.h"
 
+#include <limits>
+
 #include "runtime/DateSerial.h"
+#include "runtime/ValueTable.h"
 
 namespace dalvera::test {
 
@@ -19,7 +22,90 @@ public:
         return n;
     }
 };
+
+// The same rows held compactly and lent in place, as the engine's record sets do.
+class HeldRows : public host::RecordSource {
+public:
+    std::shared_ptr<ValueTable> table;
+    long pos = 0;
+    long FieldCount() const override { return static_cast<long>(table->columnCount()); }
+    long FetchColumns(long, std::vector<std::vector<Variant>>&) override {
+        ADD_FAILURE() << "held rows are lent, not copied";
+        return 0;
+    }
+    long FetchHeld(long maxRows, std::shared_ptr<const ValueTable>& out, long& first) override {
+        first = pos;
+        long n = std::min<long>(maxRows, static_cast<long>(table->rowCount()) - pos);
+        out = table;
+        pos += n;
+        return n;
+    }
+};
+
+HeldRows held(const std::vector<std::vector<Variant>>& rows) {
+    HeldRows h;
+    h.table = std::make_shared<ValueTable>(rows.front().size());
+    for (const auto& row : rows)
+        for (size_t c = 0; c < row.size(); ++c) h.table->column(c).push(row[c]);
+    return h;
+}
 }  // namespace
+
+TEST_F(SheetsTest, HeldRowsLandInCellsAsCopiedOnesDo) {
+    const std::vector<std::vector<Variant>> rows = {
+        {Variant::longValue(7), Variant("seven"), Variant::currencyScaled(125000), Variant::date(45000.5), Variant(true)},
+        {Variant::longLong(1LL << 40), Variant(""), Variant::null(), Variant::single(0.25f), Variant(false)},
+        {Variant::integer(-3), Variant("O'Brien"), Variant(1.123456789), Variant(), Variant::byteValue(9)},
+    };
+    Rows copied;
+    copied.rows = rows;
+    cell("A1")->CopyFromRecordset(copied);
+    HeldRows lent = held(rows);
+    cell("H1")->CopyFromRecordset(lent);
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 1; c <= 5; ++c) {
+            auto a = sheet->Cells(r, c), b = sheet->Cells(r, c + 7);
+            EXPECT_EQ(a->Value(), b->Value()) << "row " << r << " column " << c;
+            EXPECT_EQ(a->Value().type(), b->Value().type()) << "row " << r << " column " << c;
+        }
+    EXPECT_EQ(cell("I1")->Value(), Variant("seven"));
+    EXPECT_TRUE(cell("I2")->Value().isEmpty());  // an empty text leaves the cell empty
+    EXPECT_EQ(cell("J1")->Value().type(), VarType::Currency);
+    EXPECT_TRUE(cell("K1")->Value().isDate());
+}
+
+TEST_F(SheetsTest, HeldRowsAreCopiedFromThePositionAndWhatNoCellHoldsIsLeftOut) {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 0; i < 10000; ++i) rows.push_back({Variant::longValue(i), Variant("n" + std::to_string(i))});
+    rows[9000][1] = Variant(std::string(40000, 'x'));  // longer than a cell holds
+    rows[9001][0] = Variant(std::numeric_limits<double>::infinity());
+    rows[9002][0] = Variant(std::vector<uint8_t>{1, 2});
+    HeldRows lent = held(rows);
+    lent.pos = 100;
+    events.changes.clear();
+    long n = 0;
+    EXPECT_EQ(errorOf([&] { n = cell("A2")->CopyFromRecordset(lent); }), err::HostRefusal);
+    EXPECT_EQ(lent.pos, 10000);
+    EXPECT_EQ(cell("A2")->Value(), Variant(100.0));
+    EXPECT_EQ(cell("B9901")->Value(), Variant("n9999"));
+    EXPECT_TRUE(cell("A9902")->Value().isEmpty());
+    // The three values without a cell form are left out, their neighbours are not.
+    EXPECT_TRUE(cell("B8902")->Value().isEmpty());
+    EXPECT_EQ(cell("A8902")->Value(), Variant(9000.0));
+    EXPECT_TRUE(cell("A8903")->Value().isEmpty());
+    EXPECT_EQ(cell("B8903")->Value(), Variant("n9001"));
+    EXPECT_TRUE(cell("A8904")->Value().isEmpty());
+    EXPECT_EQ(events.changes, std::vector<std::string>{"Sheet1!A2:B9901"});
+
+    // No more than the sheet's rows, and nothing on a protected sheet.
+    HeldRows again = held(rows);
+    EXPECT_EQ(cell("D1048570")->CopyFromRecordset(again), 7);
+    EXPECT_EQ(cell("D1048576")->Value(), Variant(6.0));
+    HeldRows refused = held(rows);
+    sheet->Protect("pw");
+    EXPECT_EQ(errorOf([&] { cell("F1")->CopyFromRecordset(refused); }), err::HostRefusal);
+    EXPECT_TRUE(cell("F1")->Value().isEmpty());
+}
 
 TEST_F(SheetsTest, BulkArrayWriteAndReadKeepTypes) {
     VariantArray2D a(3, 4);

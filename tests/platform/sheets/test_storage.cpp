@@ -134,3 +134,29 @@ TEST_F(SheetsTest, AutoFilterFollowsDeletedRowsAndGoesWithItsHeader) {
 }
 
 }  // namespace dalvera::test
+
+namespace dalvera::test {
+
+TEST(StringPoolTest, EachTextKeepsOneIdThroughEveryGrowthOfThePool) {
+    platform::StringPool pool;
+    std::vector<uint32_t> ids;
+    const long n = 300000;
+    for (long i = 0; i < n; ++i) ids.push_back(pool.intern("Customer " + std::to_string(i)));
+    const uint32_t empty = pool.intern("");
+    // Texts alike but for their last byte, or for a byte after a NUL, are different texts.
+    const uint32_t a = pool.intern(std::string("ab\0c", 4)), b = pool.intern(std::string("ab\0d", 4));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(pool.size(), static_cast<size_t>(n) + 3);
+    long wrong = 0;
+    for (long i = n; i-- > 0;) {
+        const std::string text = "Customer " + std::to_string(i);
+        if (pool.intern(text) != ids[static_cast<size_t>(i)] || pool.get(ids[static_cast<size_t>(i)]) != text) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(pool.intern(""), empty);
+    EXPECT_EQ(pool.get(empty), "");
+    EXPECT_EQ(pool.get(b), std::string_view("ab\0d", 4));
+    EXPECT_EQ(pool.size(), static_cast<size_t>(n) + 3);  // nothing was added twice
+}
+
+}  // namespace dalvera::test

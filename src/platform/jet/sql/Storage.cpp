@@ -212,18 +212,22 @@ bool normalizeGuid(std::string_view text, std::string& out) {
     std::string_view t = text;
     if (t.size() == 38 && t.front() == '{' && t.back() == '}') t = t.substr(1, 36);
     if (t.size() != 36) return false;
-    std::string r = "{";
+    // Every GUID of a table passes here when it is read: plain ASCII, no locale.
+    char r[38];
+    r[0] = '{', r[37] = '}';
     for (size_t i = 0; i < 36; ++i) {
         char c = t[i];
         bool dash = i == 8 || i == 13 || i == 18 || i == 23;
         if (dash) {
             if (c != '-') return false;
-        } else if (!std::isxdigit(static_cast<unsigned char>(c))) {
+        } else if (c >= 'a' && c <= 'f') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
             return false;
         }
-        r += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        r[i + 1] = c;
     }
-    out = r + "}";
+    out.assign(r, sizeof r);
     return true;
 }
 

@@ -520,7 +520,7 @@ void prepareBinding(Binding& b) {
     b.cType = SQL_C_WCHAR, b.sqlType = SQL_WVARCHAR;
     std::u16string text = none ? std::u16string() : toUtf16(v.text());
     // An output text gets room for what comes back.
-    const size_t room = std::max<size_t>({text.size(), static_cast<size_t>(std::max(p.Size(), 0L)), in ? 1 : 4000});
+    const size_t room = std::max<size_t>({text.size(), static_cast<size_t>(std::max(p.Size(), 0L)), static_cast<size_t>(in ? 1 : 4000)});
     b.buffer.assign((room + 1) * 2, 0);
     std::memcpy(b.buffer.data(), text.data(), text.size() * 2);
     if (!none) b.indicator = static_cast<SQLLEN>(text.size() * 2);

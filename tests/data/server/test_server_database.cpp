@@ -263,9 +263,9 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
     EXPECT_EQ(type(cell("contact_name", first), "First"), Result::Accepted);
     EXPECT_EQ(type(cell("contact_name", locked), "Second"), Result::Accepted);
     // Another session holds the second row for a while.
-    std::thread holder([&] { psql("BEGIN; UPDATE customers SET notes = notes WHERE customer_id = 2; SELECT pg_sleep(2); COMMIT;"); });
+    std::thread holder([&] { psql("BEGIN; UPDATE customers SET notes = notes WHERE customer_id = 2; SELECT pg_sleep(5); COMMIT;"); });
     for (int i = 0; i < 100; ++i) {
-        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(2)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
+        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -290,9 +290,9 @@ TEST_F(ServerTest, DeletingARowAnotherTransactionHoldsIsToldAndDeletesNothing) {
     clickTable("orders");
     const long row = rowOf("order_no", "2");
     ASSERT_GT(row, 0);
-    std::thread holder([&] { psql("BEGIN; UPDATE orders SET freight = freight WHERE order_no = 2; SELECT pg_sleep(2); COMMIT;"); });
+    std::thread holder([&] { psql("BEGIN; UPDATE orders SET freight = freight WHERE order_no = 2; SELECT pg_sleep(5); COMMIT;"); });
     for (int i = 0; i < 100; ++i) {
-        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(2)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
+        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

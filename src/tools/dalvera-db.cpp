@@ -258,6 +258,7 @@ const char* noticeText(access::Notice::Kind k) {
     case access::Notice::DamagedTable: return "table that cannot be read or written";
     case access::Notice::DamagedQuery: return "saved query that cannot be rebuilt";
     case access::Notice::DroppedRelation: return "relationship without a unique key on its one side, not carried over";
+    case access::Notice::Calculated: return "calculated field whose expression the engine cannot evaluate, left empty";
     }
     return "";
 }

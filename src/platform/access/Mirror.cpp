@@ -195,6 +195,8 @@ public:
         for (auto& t : defs_)
             if (created_.count(t.name)) loadRows(t);
         for (auto& t : defs_)
+            if (created_.count(t.name)) computeColumns(t);
+        for (auto& t : defs_)
             if (created_.count(t.name)) createIndexes(t);
         storeProperties();
         storeQueries();
@@ -363,9 +365,31 @@ private:
         }
     }
 
+    // A calculated field's stored value is in a form libmdb does not decode;
+    // its expression gives it again. Earlier fields first: later ones may use them.
+    void computeColumns(const Table& t) {
+        for (const auto& c : t.columns) {
+            const std::string* expression = c.property("Expression");
+            if (!expression || expression->empty()) continue;
+            try {
+                // A comparison gives SQLite's 1; a Yes/No field holds True.
+                std::string value = c.type == jettype::Boolean ? "IIf(" + *expression + ", True, False)" : *expression;
+                s_.execute("UPDATE " + bracket(t.name) + " SET " + bracket(c.name) + " = " + value);
+            } catch (const Error& e) {
+                s_.exec("UPDATE " + quoteIdent(t.name) + " SET " + quoteIdent(c.name) + " = NULL");
+                r_.notices.push_back({Notice::Calculated, t.name, c.name});
+            }
+        }
+    }
+
     void createIndexes(const Table& t) {
         for (const auto& ix : t.indexes) {
             if (ix.primary) continue;
+            bool complex = false;
+            for (const auto& c : t.columns)
+                for (const auto& ic : ix.columns)
+                    complex = complex || (c.type == jettype::Complex && equalsNoCase(c.name, ic));
+            if (complex) continue;  // its values are not carried over
             std::string name = ix.name;
             if (s_.scalar("SELECT count(*) FROM sqlite_master WHERE name = ? COLLATE NOCASE", {Variant(name)}).toLongLong() > 0)
                 name = t.name + "_" + ix.name;

@@ -9,7 +9,7 @@ namespace dalvera::access {
 
 // What could not be carried over; the rest of the file still is.
 struct Notice {
-    enum Kind { Attachment, MultiValued, LinkMissing, DamagedTable, DamagedQuery, DroppedRelation };
+    enum Kind { Attachment, MultiValued, LinkMissing, DamagedTable, DamagedQuery, DroppedRelation, Calculated };
     Kind kind;
     std::string object, detail;  // table or query; the field, or the linked file
 };

@@ -233,9 +233,23 @@ RebuiltQuery rebuildQuery(const std::string& name, std::vector<QueryRow> rows) {
     }
     case 5: {  // delete
         out.type = q::Delete;
+        // A delete removes whole rows whatever fields it names; Access keeps the
+        // fields of its designer, the engine reads "table.*".
+        std::set<std::string> owners;
         std::vector<std::string> c;
-        for (const auto* r : columns) c.push_back(r->expression);
-        out.sql = head + "DELETE " + (c.empty() ? std::string("*") : joinList(c)) + tail(false, {});
+        for (const auto* r : columns) {
+            c.push_back(r->expression);
+            auto dot = r->expression.rfind('.');
+            owners.insert(dot == std::string::npos ? std::string() : lowerAscii(r->expression.substr(0, dot)));
+        }
+        std::string what = "*";
+        if (owners.size() == 1 && !owners.begin()->empty()) {
+            auto dot = columns.front()->expression.rfind('.');
+            what = columns.front()->expression.substr(0, dot) + ".*";
+        } else if (!c.empty()) {
+            what = joinList(c);
+        }
+        out.sql = head + "DELETE " + what + tail(false, {});
         break;
     }
     case 6: {  // crosstab: value (flag 0), pivot (1), row headings (2)

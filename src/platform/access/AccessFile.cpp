@@ -242,6 +242,11 @@ void File::scan(const std::string& name, const std::function<void(const std::vec
         start &= 0x1fff;
         int got = mdb_crack_row(t, start, size, fields.data());
         if (got < 0) continue;
+        // A row written before a column was added has no value for it.
+        for (auto& cell : row) {
+            cell.kind = Cell::Null;
+            cell.s.clear();
+        }
         for (unsigned c = 0; c < n && c < static_cast<unsigned>(got); ++c) {
             const MdbField& f = fields[c];
             MdbColumn* col = cols[static_cast<unsigned>(f.colnum) < n ? f.colnum : c];

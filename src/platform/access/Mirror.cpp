@@ -262,7 +262,10 @@ private:
             }
             const std::string* required = c.property("Required");
             ddl += (first ? "" : ", ") + bracket(c.name) + " " + declaration(c, counter);
-            if (required && equalsNoCase(*required, "yes") && !counter && c.type != jettype::Complex) ddl += " NOT NULL";
+            // A Yes/No field is never Null in the file.
+            if (((required && equalsNoCase(*required, "yes")) || c.type == jettype::Boolean) && !counter &&
+                c.type != jettype::Complex)
+                ddl += " NOT NULL";
             first = false;
         }
         if (pk) {

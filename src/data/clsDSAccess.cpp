@@ -207,6 +207,14 @@ void clsDSAccess::openDatabase(const std::string& user, const std::string& passw
         OpenWithWorkgroup(user, password);
 }
 
+void clsDSAccess::noteReadOnly() {
+    readOnlyFile_ = dbDAO_ && !dbDAO_->Updatable();
+    if (readOnlyFile_ && !toldReadOnly_ && goApplication) {
+        toldReadOnly_ = true;
+        goApplication->Aux().ShowOptionalMessage(setting::ShowReadOnlyAccess, GetMessage(250, Variant(dbPath_)));
+    }
+}
+
 bool clsDSAccess::ConnectDAO() {
     auto passOn = [this](const Error& e) {
         if (e.number() == OdbcFailed) raise(err::Exclamation, GetMessage(56), "IDS_ConnectDAO");
@@ -216,6 +224,7 @@ bool clsDSAccess::ConnectDAO() {
     };
     try {
         openDatabase(UserName(), password_);
+        noteReadOnly();
         return true;
     } catch (const Error& e) {
         if (!isPasswordRefusal(e.number())) passOn(e);
@@ -239,6 +248,7 @@ bool clsDSAccess::ConnectDAO() {
             openDatabase(user, password);
             userName_ = user;
             password_ = password;
+            noteReadOnly();
             return true;
         } catch (const Error& e) {
             // Only a refused password asks again; anything else is no typing error.

@@ -489,6 +489,35 @@ constexpr MessageText kMessages[] = {
      "Installeer {title} opnieuw."},
     {243, "unreadable", "onleesbaar"},
     {244, "{1} GB", "{1} GB"},
+    {250,
+     "{1} is an MS Access file. It is opened read-only: the file itself is never changed.\r"
+     "To edit its data, choose \"Convert to an editable database\".",
+     "{1} is een MS Access-bestand. Het is alleen-lezen geopend: het bestand zelf wordt nooit gewijzigd.\r"
+     "Kies \"Omzetten naar een bewerkbare database\" om de gegevens te bewerken."},
+    {251,
+     "The table {1} belongs to an MS Access file that is opened read-only, so it cannot be edited here.\r"
+     "Choose \"Convert to an editable database\" to make an editable copy.",
+     "De tabel {1} hoort bij een MS Access-bestand dat alleen-lezen is geopend en kan hier niet worden bewerkt.\r"
+     "Kies \"Omzetten naar een bewerkbare database\" om een bewerkbare kopie te maken."},
+    {252,
+     "This statement would change the MS Access file, which is opened read-only.\r"
+     "Choose \"Convert to an editable database\" to make an editable copy, and run it there.",
+     "Deze opdracht zou het MS Access-bestand wijzigen, dat alleen-lezen is geopend.\r"
+     "Kies \"Omzetten naar een bewerkbare database\" om een bewerkbare kopie te maken en voer de opdracht daar uit."},
+    {253,
+     "Open an MS Access file first; it can then be converted to an editable database.",
+     "Open eerst een MS Access-bestand; het kan dan worden omgezet naar een bewerkbare database."},
+    {254, "Database (*.sqlite),*.sqlite,", "Database (*.sqlite),*.sqlite,"},
+    {255, "Con&vert to an editable database", "Om&zetten naar een bewerkbare database"},
+    {256, "Convert to an editable database", "Omzetten naar een bewerkbare database"},
+    {257,
+     "The file {1} already exists. Choose another name; nothing has been overwritten.",
+     "Het bestand {1} bestaat al. Kies een andere naam; er is niets overschreven."},
+    {258,
+     "The MS Access file has been converted to {1} ({2} tables).\r"
+     "The copy is now open for editing.",
+     "Het MS Access-bestand is omgezet naar {1} ({2} tabellen).\r"
+     "De kopie is nu geopend om te bewerken."},
 };
 
 constexpr CaptionText kCaptions[] = {

@@ -96,7 +96,7 @@ File::File(const std::string& path) : path_(path), h_(std::make_unique<Handle>()
     // A file shorter than its first pages is cut off: libmdb would read past its end.
     long pageSize = head[0x14] == 0 ? 2048 : 4096;
     if (st.st_size < pageSize * 3 || st.st_size % pageSize != 0)
-        raise(3343, "Unrecognized database format '" + path + "': the file is damaged or incomplete.", Source);
+        raise(3343, "Unrecognized database format '" + path + "'.", Source);
     h_->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
     if (!h_->mdb) raise(3343, "Unrecognized database format '" + path + "'.", Source);
     switch (h_->mdb->f->jet_version) {

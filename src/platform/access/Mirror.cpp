@@ -1,6 +1,7 @@
 #include "platform/access/Mirror.h"
 
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -506,9 +507,30 @@ Cache& cache() {
     return c;
 }
 
+// The build itself does not wait for the disk; a copy the person keeps is synced once, whole.
+void syncFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// A new, empty database file made without the waits for the disk that the
+// engine's own create makes: the file is complete only when renamed at the end.
+std::shared_ptr<jet::Session> createUnsynced(const std::string& path) {
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(raw, "PRAGMA synchronous=OFF; PRAGMA journal_mode=OFF; CREATE TABLE dv_sys_created (at TEXT); DROP TABLE dv_sys_created",
+                          nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    if (rc != SQLITE_OK) raise(3044, "'" + path + "' cannot be written.", "DAO.Workspace");
+    return jet::Session::open(path, false, std::string(), jet::Logon{});
+}
+
 }  // namespace
 
-MirrorReport writeEngineDatabase(const std::string& accessPath, const std::string& out) {
+MirrorReport writeEngineDatabase(const std::string& accessPath, const std::string& out, bool durable) {
     File file(accessPath);
     std::error_code ec;
     if (fs::exists(out, ec)) raise(3204, "Database already exists.", "DAO.Workspace");
@@ -516,10 +538,12 @@ MirrorReport writeEngineDatabase(const std::string& accessPath, const std::strin
     fs::remove(part, ec);
     MirrorReport report;
     try {
-        auto s = jet::Session::create(part);
+        auto s = createUnsynced(part);
         Builder(file, *s, report).run();
         s.reset();
+        if (durable) syncFile(part);
         fs::rename(part, out, ec);
+        if (durable && !ec) syncFile(fs::absolute(out).parent_path().string());
         if (ec) raise(3044, "'" + out + "' cannot be written: " + ec.message() + ".", "DAO.Workspace");
     } catch (...) {
         fs::remove(part, ec);
@@ -547,7 +571,7 @@ std::string mirrorFor(const std::string& accessPath) {
     std::string mirror = (fs::temp_directory_path() / ("dalvera-access-" + std::to_string(::getpid()) + "-" +
                                                        std::to_string(++c.counter) + ".db"))
                              .string();
-    MirrorReport report = writeEngineDatabase(accessPath, mirror);
+    MirrorReport report = writeEngineDatabase(accessPath, mirror, false);
     c.entries[key] = {mirror, static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtime), report.notices};
     return mirror;
 }

@@ -22,7 +22,8 @@ struct MirrorReport {
 // Writes the engine database at out, which must not exist (3204). It is
 // written under a temporary name and renamed when complete, so a failure
 // never leaves a half-written database behind.
-MirrorReport writeEngineDatabase(const std::string& accessPath, const std::string& out);
+// With durable, the file is on disk before it gets its name.
+MirrorReport writeEngineDatabase(const std::string& accessPath, const std::string& out, bool durable = true);
 
 // The read-only mirror of an Access file in the temporary folder, built on
 // first use and again when the file changes; removed when the program ends.

@@ -211,7 +211,13 @@ void clsDSAccess::noteReadOnly() {
     readOnlyFile_ = dbDAO_ && !dbDAO_->Updatable();
     if (readOnlyFile_ && !toldReadOnly_ && goApplication) {
         toldReadOnly_ = true;
-        goApplication->Aux().ShowOptionalMessage(setting::ShowReadOnlyAccess, GetMessage(250, Variant(dbPath_)));
+        std::string text = GetMessage(250, Variant(dbPath_));
+        // What the file holds that cannot be shown is said with it, so nothing goes missing unnoticed.
+        auto notices = dbDAO_->Notices();
+        if (!notices.empty()) text += "\r\r" + GetMessage(259);
+        for (const auto& n : notices)
+            text += "\r" + GetMessage(static_cast<int16_t>(259 + n.kind), Variant(n.object), Variant(n.detail));
+        goApplication->Aux().ShowOptionalMessage(setting::ShowReadOnlyAccess, text);
     }
 }
 

@@ -211,6 +211,13 @@ private:
 
 using Relations = ObjectList<Relation>;
 
+// Something of a foreign file that could not be carried over; the rest of it opens.
+struct FileNotice {
+    enum Kind { ComplexField = 1, LinkMissing, DamagedTable, DamagedQuery, DroppedRelation, CalculatedField };
+    int kind = 0;
+    std::string object, detail;  // the table or query; the field, file or reason
+};
+
 class Database {
 public:
     virtual ~Database() = default;
@@ -226,6 +233,7 @@ public:
     virtual void Close() = 0;
     // False for a file of another format that is read, never written (an MS Access file).
     virtual bool Updatable() const { return true; }
+    virtual std::vector<FileNotice> Notices() const { return {}; }
 };
 
 class Workspace {

@@ -518,6 +518,21 @@ constexpr MessageText kMessages[] = {
      "The copy is now open for editing.",
      "Het MS Access-bestand is omgezet naar {1} ({2} tabellen).\r"
      "De kopie is nu geopend om te bewerken."},
+    {259, "Not everything in the file could be read:", "Niet alles in het bestand kon worden gelezen:"},
+    {260,
+     "- the field {2} of table {1} holds attachments or several values; it is left empty",
+     "- het veld {2} van tabel {1} bevat bijlagen of meerdere waarden; het blijft leeg"},
+    {261,
+     "- the linked table {1} is left out: its file {2} cannot be found or read",
+     "- de gekoppelde tabel {1} is weggelaten: het bestand {2} is niet gevonden of niet leesbaar"},
+    {262, "- the table {1} cannot be read: {2}", "- de tabel {1} kan niet worden gelezen: {2}"},
+    {263, "- the saved query {1} cannot be rebuilt: {2}", "- de opgeslagen query {1} kan niet worden hersteld: {2}"},
+    {264,
+     "- the relationship {1} is left out: table {2} has no unique key for it",
+     "- de relatie {1} is weggelaten: tabel {2} heeft er geen unieke sleutel voor"},
+    {265,
+     "- the calculated field {2} of table {1} is left empty: its expression cannot be evaluated",
+     "- het berekende veld {2} van tabel {1} blijft leeg: de expressie kan niet worden berekend"},
 };
 
 constexpr CaptionText kCaptions[] = {

@@ -278,7 +278,8 @@ private:
             if (!equalsNoCase(rel.foreignTable, t.name)) continue;
             const Table* parent = def(rel.table);
             // SQLite checks a key only against a unique set of the other table's columns.
-            if (!parent || !uniqueOn(*parent, rel.fields)) {
+            if (!parent) continue;  // a table left out is told of on its own
+            if (!uniqueOn(*parent, rel.fields)) {
                 r_.notices.push_back({Notice::DroppedRelation, rel.name, rel.table});
                 continue;
             }

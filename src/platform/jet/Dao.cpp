@@ -127,6 +127,23 @@ void Database::Close() {
 
 bool Database::Updatable() const { return !(session_ && session_->foreign()); }
 
+std::vector<host::dao::FileNotice> Database::Notices() const {
+    std::vector<host::dao::FileNotice> out;
+    if (!session_ || !session_->foreign()) return out;
+    using N = access::Notice;
+    using F = host::dao::FileNotice;
+    for (const auto& n : access::mirrorNotices(session_->path())) {
+        int kind = n.kind == N::Attachment || n.kind == N::MultiValued ? F::ComplexField
+                   : n.kind == N::LinkMissing                           ? F::LinkMissing
+                   : n.kind == N::DamagedTable                          ? F::DamagedTable
+                   : n.kind == N::DamagedQuery                          ? F::DamagedQuery
+                   : n.kind == N::DroppedRelation                       ? F::DroppedRelation
+                                                                        : F::CalculatedField;
+        out.push_back({kind, n.object, n.detail});
+    }
+    return out;
+}
+
 void Database::CreateQueryDef(const std::string& name, const std::string& sql, int type) {
     saveQuery(session(), name, sql, type);
     invalidate();

@@ -136,5 +136,29 @@ TEST_F(AccessScenario, SavedQueriesRunFromTheirButtonsAndActionQueriesAreRefused
     EXPECT_EQ(fileBytes(path), before);
 }
 
+TEST_F(AccessScenario, WhatCannotBeReadIsToldOnOpeningAndTheRestOpens) {
+    // Attachments and multi-valued fields; a linked table whose file is not beside it.
+    startAddin();
+    std::string notice = openAccess(copyIn("complexDataTestV2010.accdb"));
+    EXPECT_NE(notice.find(GetMessage(259)), std::string::npos) << notice;
+    for (const char* field : {"attach-data", "multi-value-data"})
+        EXPECT_NE(notice.find(GetMessage(260, Variant("Table1"), Variant(field))), std::string::npos) << notice;
+    EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), (std::vector<std::string>{"Table1"}));
+
+    SetCountryCode(31);
+    const std::string linker = copyIn("linkerTestV2007.accdb");
+    notice = openAccess(linker);
+    // The file the link names, as MSysObjects keeps it.
+    std::string source;
+    for (const auto& line : splitOn(run({"mdb-export", "-H", "-Q", "-d", "|", linker, "MSysObjects"}), "\n")) {
+        auto f = splitOn(line, "|");
+        if (f.size() > 10 && f[2] == "Table2") source = f[8];
+    }
+    ASSERT_FALSE(source.empty());
+    EXPECT_NE(notice.find(GetMessage(261, Variant("Table2"), Variant(source))), std::string::npos) << notice;
+    EXPECT_NE(notice.find("alleen-lezen"), std::string::npos) << notice;
+    EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), (std::vector<std::string>{"Table1"}));
+}
+
 }  // namespace
 }  // namespace dalvera::testing

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -167,6 +168,11 @@ Table File::table(const std::string& name) {
             if (!p->name) copyProperties(p, out.properties);
         }
     const bool wide = format_ != Format::Jet3;
+    // A file cut short leaves libmdb's lists shorter than their counts, or missing.
+    if (!t->columns || t->columns->len < t->num_cols) {
+        mdb_free_tabledef(t);
+        raise(3343, "The table '" + name + "' of '" + path_ + "' cannot be read: the file is damaged.", Source);
+    }
     for (unsigned c = 0; c < t->num_cols; ++c) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c));
         Column oc;
@@ -181,7 +187,8 @@ Table File::table(const std::string& name) {
         copyProperties(col->props, oc.properties);
         out.columns.push_back(std::move(oc));
     }
-    for (unsigned x = 0; x < t->num_idxs; ++x) {
+    const unsigned indexes = t->indices ? std::min<unsigned>(t->num_idxs, t->indices->len) : 0;
+    for (unsigned x = 0; x < indexes; ++x) {
         auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, x));
         // Type 2 is the hidden index a relationship keeps on the other table.
         if (idx->index_type == 2) continue;
@@ -214,6 +221,8 @@ void File::scan(const std::string& name, const std::function<void(const std::vec
         ~Free() { mdb_free_tabledef(t); }
     } guard{t};
     mdb_read_columns(t);
+    if (!t->columns || t->columns->len < t->num_cols)
+        raise(3343, "The table '" + name + "' of '" + path_ + "' cannot be read: the file is damaged.", Source);
     mdb_rewind_table(t);
     const unsigned n = t->num_cols;
     std::vector<MdbColumn*> cols(n);

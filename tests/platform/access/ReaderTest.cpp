@@ -226,5 +226,27 @@ TEST_F(AccessReader, ConvertedCopyIsAnEditableEngineDatabase) {
               std::to_string(decimals));
 }
 
+TEST_F(AccessReader, AConvertThatCannotFinishLeavesNothingBehind) {
+    // No folder to write to, and a source that breaks off after its catalogue.
+    std::string text;
+    const std::string nowhere = dir / "missing/folder/copy.sqlite";
+    EXPECT_EQ(errorOf([&] { writeEngineDatabase(dataFile("testV2003.mdb"), nowhere); }, &text), 3044);
+    EXPECT_NE(text.find(nowhere), std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+
+    const std::string good = fileBytes(dataFile("testV2003.mdb"));
+    const std::string cut = dir / "cut.mdb", out = dir / "cut.sqlite";
+    std::ofstream(cut, std::ios::binary) << good.substr(0, good.size() / 2 / 4096 * 4096);
+    long number = errorOf([&] { writeEngineDatabase(cut, out); }, &text);
+    if (number == 0) {
+        // What libmdb could still read is a whole database, never a part of one.
+        Sqlite db(out);
+        EXPECT_EQ(db.scalar("PRAGMA integrity_check"), "ok");
+    } else {
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    EXPECT_FALSE(std::filesystem::exists(out + ".part"));
+}
+
 }  // namespace
 }  // namespace dalvera::access::test

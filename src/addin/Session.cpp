@@ -34,6 +34,7 @@ const std::map<std::string, Method>& macroTable() {
         {"ThisWorkbook.DeleteRows", &Interface11::DeleteRows},
         {"ThisWorkbook.Refresh", &Interface11::Refresh},
         {"ThisWorkbook.ShowSettings", &Interface11::ShowSettings},
+        {"ThisWorkbook.ConvertDatabase", &Interface11::ConvertDatabase},
         {"ThisWorkbook.ShowHelp", &Interface11::ShowHelp},
         {"ThisWorkbook.ShowInfo", &Interface11::ShowInfo},
         {"ThisWorkbook.CloseWorkbook", &Interface11::CloseWorkbook},

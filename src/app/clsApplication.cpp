@@ -272,7 +272,10 @@ bool clsApplication::OpenDataSource() {
     case 1: source = std::make_shared<clsDSSQLServer>(); break;
     default: noSuchVersion();
     }
-    source->GetConnectionInfo();
+    auto* access = dynamic_cast<clsDSAccess*>(source.get());
+    if (!openPath_.empty() && access) access->SetDbPath(openPath_);
+    else source->GetConnectionInfo();
+    openPath_.clear();
     if (source->Connector().empty()) return false;
     try {
         if (!source->ConnectDAO()) return false;
@@ -379,6 +382,43 @@ void clsApplication::ShowSettings() {
     }
     if (!settings_) settings_ = std::make_unique<frmSettings>();
     host::ui().ShowForm(*settings_);
+}
+
+void clsApplication::ConvertDatabase() {
+    try {
+        if (!dataSource_ || !dataSource_->IsReadOnly()) {
+            ShowMessage(GetMessage(253), host::mb::Information);
+            return;
+        }
+        const std::string source = dataSource_->Connector();
+        auto dot = source.find_last_of('.');
+        auto slash = source.find_last_of("/\\");
+        std::string proposed = (dot != std::string::npos && (slash == std::string::npos || dot > slash) ? source.substr(0, dot) : source) + ".sqlite";
+        Variant chosen = host::ui().GetSaveAsFilename(proposed, GetMessage(254), 1, GetMessage(256));
+        if (chosen.type() == VarType::Boolean || chosen.text().empty()) return;
+        const std::string target = chosen.text();
+        // Nothing the person has is overwritten: the copy needs a new name.
+        if (host::fileSystem().FileExists(target)) {
+            ShowMessage(GetMessage(257, Variant(target)), host::mb::Exclamation);
+            return;
+        }
+        HostApp().SetCursor(host::xl::CursorWait);
+        long tables = 0;
+        try {
+            tables = host::daoProvider().ThreadEngine()->CompactDatabase(source, target);
+        } catch (...) {
+            HostApp().SetCursor(host::xl::CursorDefault);
+            throw;
+        }
+        HostApp().SetCursor(host::xl::CursorDefault);
+        ShowMessage(GetMessage(258, Variant(target), Variant(tables)), host::mb::Information);
+        openPath_ = target;
+        GetDatabase();
+    } catch (const Error& e) {
+        HostApp().SetCursor(host::xl::CursorDefault);
+        // The reader's own text says which file and why; the copy was not made.
+        ShowMessage(GetMessage(1, Variant(e.description()), Variant(e.number())), host::mb::Exclamation);
+    }
 }
 
 void clsApplication::ShowHelp() {

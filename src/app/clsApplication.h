@@ -57,6 +57,8 @@ public:
     bool OpenDataSource();
     void CloseDataSource();
     void ShowSettings();
+    // Writes the open read-only MS Access file to a new, editable database and opens that.
+    void ConvertDatabase();
     void ShowHelp();
     void ShowAllSheets();
     void OpenUrl(const std::string& address);
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<clsRegistry> registry_;
     std::unique_ptr<clsAux> aux_;
     std::unique_ptr<frmSettings> settings_;  // made on first use
+    std::string openPath_;  // opened instead of asking, once (a converted copy)
 };
 
 // The component's version as "major.minor".

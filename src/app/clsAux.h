@@ -41,6 +41,7 @@ inline constexpr const char* ShowUpdatedRecords = "Show message updated records"
 inline constexpr const char* ShowDeletedRecords = "Show message deleted records";
 inline constexpr const char* ShowQueryExecuted = "Show message query executed";
 inline constexpr const char* ShowNoPrimaryKey = "Show message no primary key";
+inline constexpr const char* ShowReadOnlyAccess = "Show message read-only Access file";
 
 inline constexpr const char* Version = "Version";
 inline constexpr const char* InitDir = "InitDir";

@@ -58,6 +58,9 @@ public:
     virtual void CommitTransaction() = 0;
     virtual void RollbackTransaction() = 0;
     // The auto-number the last insert on the open connection was given.
+    // A file that is read, never written (an MS Access file): its tables are shown
+    // read-only and statements that would change it are refused.
+    virtual bool IsReadOnly() const { return false; }
     virtual Variant LastIdentity() = 0;
     // A name as this database quotes it in a statement; "" leaves it to the
     // engine's brackets.

@@ -207,6 +207,20 @@ void clsDSAccess::openDatabase(const std::string& user, const std::string& passw
         OpenWithWorkgroup(user, password);
 }
 
+void clsDSAccess::noteReadOnly() {
+    readOnlyFile_ = dbDAO_ && !dbDAO_->Updatable();
+    if (readOnlyFile_ && !toldReadOnly_ && goApplication) {
+        toldReadOnly_ = true;
+        std::string text = GetMessage(250, Variant(dbPath_));
+        // What the file holds that cannot be shown is said with it, so nothing goes missing unnoticed.
+        auto notices = dbDAO_->Notices();
+        if (!notices.empty()) text += "\r\r" + GetMessage(259);
+        for (const auto& n : notices)
+            text += "\r" + GetMessage(static_cast<int16_t>(259 + n.kind), Variant(n.object), Variant(n.detail));
+        goApplication->Aux().ShowOptionalMessage(setting::ShowReadOnlyAccess, text);
+    }
+}
+
 bool clsDSAccess::ConnectDAO() {
     auto passOn = [this](const Error& e) {
         if (e.number() == OdbcFailed) raise(err::Exclamation, GetMessage(56), "IDS_ConnectDAO");
@@ -216,6 +230,7 @@ bool clsDSAccess::ConnectDAO() {
     };
     try {
         openDatabase(UserName(), password_);
+        noteReadOnly();
         return true;
     } catch (const Error& e) {
         if (!isPasswordRefusal(e.number())) passOn(e);
@@ -239,6 +254,7 @@ bool clsDSAccess::ConnectDAO() {
             openDatabase(user, password);
             userName_ = user;
             password_ = password;
+            noteReadOnly();
             return true;
         } catch (const Error& e) {
             // Only a refused password asks again; anything else is no typing error.

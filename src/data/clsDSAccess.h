@@ -25,6 +25,7 @@ public:
     void RollbackTransaction() override;
     Variant LastIdentity() override;
     bool ConnectDAO() override;
+    bool IsReadOnly() const override { return readOnlyFile_; }
     void DisconnectDAO() override;
     std::shared_ptr<host::ado::Recordset> GetRecordSet(const std::string& sSQL, bool CloseConnection) override;
     int32_t ExecuteQuery(const std::string& sSQL) override;
@@ -81,6 +82,9 @@ private:
     std::unique_ptr<clsDS> adoHelper_;
     std::shared_ptr<host::dao::Database> dbDAO_;
     std::string dbPath_, userName_, workgroupFile_, password_;
+    bool readOnlyFile_ = false, toldReadOnly_ = false;
+    // Learns from the open database whether the file is read-only; tells the person once.
+    void noteReadOnly();
 };
 
 // A value for a "key=value;" connection text: braced (with "}" doubled) when

@@ -24,6 +24,8 @@ clsTableAccess::clsTableAccess(IDS& source) : source_(source) {
 
 std::string clsTableAccess::TableName() const { return tableName_(); }
 
+bool clsTableAccess::HasPrimaryKey() const { return table_.HasPrimaryKey() && !source_.IsReadOnly(); }
+
 void clsTableAccess::Initialize() {
     // The database is opened afresh with the stored password or logon.
     source_.ConnectDAO();

@@ -23,7 +23,8 @@ public:
     void DetermineRelations() override;
     std::shared_ptr<clsField> InitializeField(const std::string& MatrixFieldName, int16_t Index,
                                               const host::ado::Recordset& recordset) override;
-    bool HasPrimaryKey() const override { return table_.HasPrimaryKey(); }
+    // A read-only file gives no key to write rows back by.
+    bool HasPrimaryKey() const override;
     RelationList& Relations() override { return table_.Relations(); }
     Collection<std::string>& PrimaryKeys() override { return table_.PrimaryKeys(); }
 

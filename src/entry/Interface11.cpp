@@ -106,6 +106,7 @@ void Interface11::ShowInfo() {
 }
 
 void Interface11::ShowSettings() { controller().ShowSettings(); }
+void Interface11::ConvertDatabase() { controller().ConvertDatabase(); }
 
 void Interface11::ShowAllSheets() { controller().ShowAllSheets(); }
 

@@ -28,6 +28,7 @@ public:
     void ShowHelp();
     void ShowInfo();
     void ShowSettings();
+    void ConvertDatabase();
     void ShowAllSheets();
     void CloseWorkbook();
     void ShowFirstMessage();

@@ -211,6 +211,13 @@ private:
 
 using Relations = ObjectList<Relation>;
 
+// Something of a foreign file that could not be carried over; the rest of it opens.
+struct FileNotice {
+    enum Kind { ComplexField = 1, LinkMissing, DamagedTable, DamagedQuery, DroppedRelation, CalculatedField };
+    int kind = 0;
+    std::string object, detail;  // the table or query; the field, file or reason
+};
+
 class Database {
 public:
     virtual ~Database() = default;
@@ -224,6 +231,9 @@ public:
     virtual void Execute(const std::string& sql, long options = 0) = 0;
     virtual long RecordsAffected() const = 0;
     virtual void Close() = 0;
+    // False for a file of another format that is read, never written (an MS Access file).
+    virtual bool Updatable() const { return true; }
+    virtual std::vector<FileNotice> Notices() const { return {}; }
 };
 
 class Workspace {
@@ -244,6 +254,13 @@ public:
     virtual void SystemDB(const std::string& path) = 0;
     virtual void DefaultUser(const std::string& user) = 0;
     virtual void DefaultPassword(const std::string& password) = 0;
+    // Writes the database at source to a new, editable database file at destination
+    // (3204 when it exists); returns how many tables it holds.
+    virtual long CompactDatabase(const std::string& source, const std::string& destination) {
+        (void)source;
+        (void)destination;
+        raise(3251, "Operation is not supported for this type of object.", "DAO.DBEngine");
+    }
 };
 
 // How the engine reaches DAO: the thread's engine (created on first use) and

@@ -22,7 +22,7 @@ void clsAux::ResetControlStates(ICB& bar) {
         const std::string t = c->Tag();
         if (t == tag::RowAdd || t == tag::RowUpdate || t == tag::RowDelete || t == tag::RefreshData) {
             c->SetVisible(false);
-        } else if (t == tag::OpenDatabase || t == tag::Settings || t == tag::Help) {
+        } else if (t == tag::OpenDatabase || t == tag::Settings || t == tag::Help || t == tag::ConvertDatabase) {
             c->SetEnabled(true);
         } else if (t == tag::Tables || t == tag::Views || t == tag::Queries) {
             InitSubMenuControl(c);

@@ -35,6 +35,7 @@ inline constexpr const char* RowDelete = "Row Delete";
 inline constexpr const char* RefreshData = "Refresh data";
 inline constexpr const char* ExecuteSql = "Excecute SQL";
 inline constexpr const char* Settings = "Settings";
+inline constexpr const char* ConvertDatabase = "Convert database";
 inline constexpr const char* Help = "Help";
 inline constexpr const char* CloseApplication = "Close application";
 }  // namespace tag

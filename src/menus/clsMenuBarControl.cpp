@@ -109,6 +109,7 @@ void clsMenuBarControl::AddObject() {
     items.push_back({host::ctl::Button, 127, nullptr, 644, tag::RowDelete, "ThisWorkbook.DeleteRows", false});
     items.push_back({host::ctl::Button, 128, nullptr, 1020, tag::RefreshData, "ThisWorkbook.Refresh", false});
     items.push_back({host::ctl::Button, 133, nullptr, 528, tag::ExecuteSql, "ThisWorkbook.ExecuteSQL", true});
+    items.push_back({host::ctl::Button, 255, nullptr, 3, tag::ConvertDatabase, "ThisWorkbook.ConvertDatabase", false});
     items.push_back({host::ctl::Button, 134, nullptr, 548, tag::Settings, "ThisWorkbook.ShowSettings", false});
     items.push_back({host::ctl::Popup, 136, nullptr, 0, tag::Help, nullptr, false});
     items.push_back({host::ctl::Button, 138, nullptr, 923, tag::CloseApplication, "ThisWorkbook.CloseWorkbook", true});

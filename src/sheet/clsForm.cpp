@@ -259,7 +259,10 @@ void clsForm::FormatSheet(bool settingsOnly, bool isNew, const std::string& sele
         aux.FormatDataRange(data);
         if (!settingsOnly) {
             sheet_->SetEnableSelection(xl::NoRestrictions);
-            aux.ShowOptionalMessage(setting::ShowNoPrimaryKey, GetMessage(72, Variant(tableName_)));
+            if (goApplication->DataSource()->IsReadOnly())
+                aux.ShowOptionalMessage(setting::ShowReadOnlyAccess, GetMessage(251, Variant(tableName_)));
+            else
+                aux.ShowOptionalMessage(setting::ShowNoPrimaryKey, GetMessage(72, Variant(tableName_)));
         }
         ApplyFieldComments();
     }

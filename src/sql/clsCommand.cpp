@@ -91,6 +91,8 @@ void clsCommand::RunStatement(bool view, bool query, std::string statement, int 
             }
             statement = ds->Queries().Item(objectName)->SQL();
         }
+        // Refused before the question: the answer could not change the file.
+        if (ds->IsReadOnly() && !IsSelectStatement(statement)) raise(err::Information, GetMessage(252), "clsCommand");
         if (!ConfirmStatement(statement)) return;
         app.SetStatusBar(Variant(GetMessage(5)));
         ds->ConnectADO();

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/access/Mirror.h"
 #include "platform/jet/Jet.h"
 #include "platform/jet/Script.h"
 #include "platform/jet/Security.h"
@@ -33,6 +34,10 @@ const char* const Help = R"(Usage: dalvera-db COMMAND ...
   info FILE                     tables, fields, indexes, relations and queries
   sql FILE STATEMENT            run one statement: rows as CSV, or the number
                                 of records affected
+  convert ACCESS OUT            write the tables, rows, field properties,
+                                indexes, relations and saved queries of an MS
+                                Access file (.mdb, .mde, .accdb, .accde) to a
+                                new, editable database OUT
 
 Options for opening FILE (password, secure, info, sql):
   --password P                  the database password
@@ -245,6 +250,31 @@ std::string csv(const Variant& v) {
     return "\"" + replaceAll(s, "\"", "\"\"") + "\"";
 }
 
+const char* noticeText(access::Notice::Kind k) {
+    switch (k) {
+    case access::Notice::Attachment: return "attachment or multi-valued field, its values are not carried over";
+    case access::Notice::MultiValued: return "multi-valued field, its values are not carried over";
+    case access::Notice::LinkMissing: return "linked table whose source cannot be read";
+    case access::Notice::DamagedTable: return "table that cannot be read or written";
+    case access::Notice::DamagedQuery: return "saved query that cannot be rebuilt";
+    case access::Notice::DroppedRelation: return "relationship without a unique key on its one side, not carried over";
+    case access::Notice::Calculated: return "calculated field whose expression the engine cannot evaluate, left empty";
+    }
+    return "";
+}
+
+int convert(const Options& o) {
+    if (o.args.size() != 2) raise(5, "convert needs ACCESS and OUT.", "dalvera-db");
+    auto report = access::writeEngineDatabase(o.args[0], o.args[1]);
+    std::cout << o.args[1] << ": " << report.tables << (report.tables == 1 ? " table, " : " tables, ") << report.rows
+              << (report.rows == 1 ? " row, " : " rows, ") << report.queries
+              << (report.queries == 1 ? " query\n" : " queries\n");
+    for (const auto& n : report.notices)
+        std::cerr << "dalvera-db: " << n.object << (n.detail.empty() ? "" : " (" + n.detail + ")") << ": "
+                  << noticeText(n.kind) << "\n";
+    return 0;
+}
+
 int sql(const Options& o) {
     if (o.args.size() != 2) raise(5, "sql needs FILE and STATEMENT.", "dalvera-db");
     auto c = jet::adoProvider()->NewConnection();
@@ -290,6 +320,7 @@ int main(int argc, char** argv) {
         if (cmd == "secure") return secure(o);
         if (cmd == "info") return info(o);
         if (cmd == "sql") return sql(o);
+        if (cmd == "convert") return convert(o);
         std::cerr << "dalvera-db: unknown command '" << cmd << "'\n" << Help;
         return 1;
     } catch (const Error& e) {

@@ -29,6 +29,7 @@ std::vector<Expected> expectedMenu(int kind) {
     e.push_back({host::ctl::Button, GetMessage(127), 644, "Row Delete", "ThisWorkbook.DeleteRows", false});
     e.push_back({host::ctl::Button, GetMessage(128), 1020, "Refresh data", "ThisWorkbook.Refresh", false});
     e.push_back({host::ctl::Button, GetMessage(133), 528, "Excecute SQL", "ThisWorkbook.ExecuteSQL", true});
+    e.push_back({host::ctl::Button, GetMessage(255), 3, "Convert database", "ThisWorkbook.ConvertDatabase", false});
     e.push_back({host::ctl::Button, GetMessage(134), 548, "Settings", "ThisWorkbook.ShowSettings", false});
     e.push_back({host::ctl::Popup, GetMessage(136), 0, "Help", "", false});
     e.push_back({host::ctl::Button, GetMessage(138), 923, "Close application", "ThisWorkbook.CloseWorkbook", true});
@@ -114,7 +115,8 @@ TEST_F(MenuTest, ToolbarCopiesTheMenuWithoutHelpAndClose) {
         }
     }
     EXPECT_EQ(tags, (std::vector<std::string>{"Open database", "Tables", "Queries", "Row Add", "Row Update",
-                                              "Row Delete", "Refresh data", "Excecute SQL", "Settings"}));
+                                              "Row Delete", "Refresh data", "Excecute SQL", "Convert database",
+                                              "Settings"}));
     EXPECT_TRUE(toolbar()->Visible());
     EXPECT_FALSE(toolbar()->Temporary());
 }

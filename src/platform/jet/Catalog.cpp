@@ -254,7 +254,11 @@ std::shared_ptr<dao::TableDef> loadTable(Session& s, const std::string& name, co
         pl.Append(std::make_shared<dao::Property>("DefaultValue", d.defaultValue));
         pl.Append(std::make_shared<dao::Property>("Required", Variant(d.required)));
         pl.Append(std::make_shared<dao::Property>("AllowZeroLength", Variant(d.allowZeroLength)));
-        pl.Append(std::make_shared<dao::Property>("ValidationRule", Variant(std::string())));
+        Variant validationRule = std::string();  // kept with the field when a file brought one
+        if (fp != props.end())
+            for (auto& [pn, pv] : fp->second)
+                if (equalsNoCase(pn, "ValidationRule")) validationRule = pv;
+        pl.Append(std::make_shared<dao::Property>("ValidationRule", validationRule));
         std::vector<std::pair<std::string, Variant>> custom;
         Variant validationText = std::string(), appendOnly = false;
         if (fp != props.end())

@@ -3,6 +3,8 @@
 
 #include "platform/jet/Catalog.h"
 #include "platform/jet/Jet.h"
+
+#include "platform/access/Mirror.h"
 #include "platform/jet/Security.h"
 #include "platform/jet/Session.h"
 #include "runtime/Text.h"
@@ -55,6 +57,12 @@ public:
     void SystemDB(const std::string& path) override { systemDb_ = path; workspace_.reset(); }
     void DefaultUser(const std::string& user) override { user_ = user; workspace_.reset(); }
     void DefaultPassword(const std::string& password) override { password_ = password; workspace_.reset(); }
+    long CompactDatabase(const std::string& source, const std::string& destination) override {
+        // The engine's own files need no conversion; an MS Access file is written out in the engine's format.
+        if (probeFile(source) != FileKind::JetOrAce)
+            raise(3251, "Only an MS Access file can be converted to an editable database.", "DAO.DBEngine");
+        return access::writeEngineDatabase(source, destination).tables;
+    }
 
 private:
     std::string systemDb_, user_ = "Admin", password_;
@@ -115,6 +123,25 @@ void Database::Execute(const std::string& sql, long) {
 void Database::Close() {
     invalidate();
     session_.reset();
+}
+
+bool Database::Updatable() const { return !(session_ && session_->foreign()); }
+
+std::vector<host::dao::FileNotice> Database::Notices() const {
+    std::vector<host::dao::FileNotice> out;
+    if (!session_ || !session_->foreign()) return out;
+    using N = access::Notice;
+    using F = host::dao::FileNotice;
+    for (const auto& n : access::mirrorNotices(session_->path())) {
+        int kind = n.kind == N::Attachment || n.kind == N::MultiValued ? F::ComplexField
+                   : n.kind == N::LinkMissing                           ? F::LinkMissing
+                   : n.kind == N::DamagedTable                          ? F::DamagedTable
+                   : n.kind == N::DamagedQuery                          ? F::DamagedQuery
+                   : n.kind == N::DroppedRelation                       ? F::DroppedRelation
+                                                                        : F::CalculatedField;
+        out.push_back({kind, n.object, n.detail});
+    }
+    return out;
 }
 
 void Database::CreateQueryDef(const std::string& name, const std::string& sql, int type) {

@@ -24,6 +24,8 @@ public:
     void Execute(const std::string& sql, long options = 0) override;
     long RecordsAffected() const override { return affected_; }
     void Close() override;
+    bool Updatable() const override;
+    std::vector<host::dao::FileNotice> Notices() const override;
 
     // Stores a query; type -1 takes it from the statement.
     void CreateQueryDef(const std::string& name, const std::string& sql, int type = -1);

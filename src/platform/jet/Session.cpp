@@ -13,6 +13,7 @@
 #include <set>
 
 #include "host/Dao.h"
+#include "platform/access/Mirror.h"
 #include "platform/jet/Catalog.h"
 #include "platform/jet/Security.h"
 #include "platform/jet/sql/JetSql.h"
@@ -339,7 +340,13 @@ std::shared_ptr<Session> Session::open(const std::string& path, bool readOnly, c
     case FileKind::NotAFile: raise(3044, "'" + path + "' isn't a valid path. Make sure that the path name is spelled correctly.", Source);
     case FileKind::Unreadable:
         raise(3051, "The database engine cannot open the file '" + path + "'. You need permission to read it.", Source);
-    case FileKind::JetOrAce:
+    case FileKind::JetOrAce: {
+        // An Access file is read into a mirror in the engine's format; the file itself is never written.
+        auto s = open(access::mirrorFor(path), true, std::string(), logon);
+        s->path_ = path;
+        s->foreign_ = true;
+        return s;
+    }
     case FileKind::Unknown: unrecognized(path);
     case FileKind::SQLite: break;
     }
@@ -607,7 +614,8 @@ void Session::fail(int rc, const std::string& table, int verb) const {
     case SQLITE_READONLY:
         raise(3027,
               std::string("Cannot update. Database or object is read-only.") +
-                  (notWritable_ ? " The file '" + path_ + "' or its folder cannot be written." : ""),
+                  (foreign_ ? " The MS Access file '" + path_ + "' is opened read-only; convert it to an editable database to change it."
+                   : notWritable_ ? " The file '" + path_ + "' or its folder cannot be written." : ""),
               Source);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: unrecognized(path_);

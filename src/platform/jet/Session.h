@@ -89,6 +89,8 @@ public:
     const Logon& logon() const { return logon_; }
     // Opened read-only, asked for or because the file or its folder cannot be written.
     bool readOnly() const { return readOnly_; }
+    // A real MS Access file, read through its mirror.
+    bool foreign() const { return foreign_; }
 
     // Runs one statement of the dialect. Parameters (declared in a PARAMETERS
     // clause or unknown names) come from lookup; a missing one is 3061.
@@ -131,6 +133,7 @@ private:
     Logon logon_;
     bool readOnly_ = false;
     bool notWritable_ = false;  // read-only because of the file system, not asked for
+    bool foreign_ = false;
     sqlite3_stmt* schemaVersion_ = nullptr;
     long long cachedSchema_ = -1;
     std::vector<std::pair<std::string, std::vector<StoreColumn>>> storeCache_;

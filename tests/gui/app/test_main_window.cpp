@@ -44,8 +44,8 @@ TEST_F(WindowTest, TheRibbonCarriesTheAddinsCommandsAndRunsTheirMacros) {
     ASSERT_TRUE(w.commands().isRibbon());
     // Without a database the record commands are hidden by the add-in itself.
     EXPECT_EQ(texts(ribbonButtons(w)),
-              (std::vector<std::string>{"Open database", "Tables", "Queries", "Execute SQL statement", "Settings",
-                                        "Help", "Info", "Close"}));
+              (std::vector<std::string>{"Open database", "Tables", "Queries", "Execute SQL statement",
+                                        "Convert to an editable database", "Settings", "Help", "Info", "Close"}));
     auto* tables = button(w, "Tables");
     ASSERT_NE(tables, nullptr);
     EXPECT_EQ(tables->popupMode(), QToolButton::InstantPopup);

@@ -53,6 +53,28 @@ public:
     std::shared_ptr<Field> operator()(const std::string& name) const { return Item(name); }
 };
 
+// The fields of a record set kept in a list, as both platforms hold them.
+class FieldList : public Fields {
+public:
+    long Count() const override { return static_cast<long>(items_.size()); }
+    std::shared_ptr<Field> Item(long index) const override {
+        if (index < 0 || index >= Count()) notFound();
+        return items_[static_cast<size_t>(index)];
+    }
+    std::shared_ptr<Field> Item(const std::string& name) const override {
+        for (const auto& f : items_)
+            if (equalsNoCase(f->Name(), name)) return f;
+        notFound();
+    }
+    std::vector<std::shared_ptr<Field>> items_;
+
+private:
+    [[noreturn]] static void notFound() {
+        raise(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.",
+              "ADODB.Fields");
+    }
+};
+
 class Connection;
 
 class Recordset : public RecordSource {

@@ -553,12 +553,17 @@ MirrorReport writeEngineDatabase(const std::string& accessPath, const std::strin
     return report;
 }
 
+// One entry per file, however its path is written.
+static std::string cacheKey(const std::string& accessPath) {
+    std::error_code ec;
+    std::string key = fs::weakly_canonical(accessPath, ec).string();
+    return ec ? accessPath : key;
+}
+
 std::string mirrorFor(const std::string& accessPath) {
     struct stat st {};
     if (::stat(accessPath.c_str(), &st) != 0) raise(3024, "Could not find file '" + accessPath + "'.", "DAO.Database");
-    std::error_code ec;
-    std::string key = fs::weakly_canonical(accessPath, ec).string();
-    if (ec) key = accessPath;
+    const std::string key = cacheKey(accessPath);
     Cache& c = cache();
     std::lock_guard<std::mutex> guard(c.lock);
     auto it = c.entries.find(key);
@@ -578,9 +583,7 @@ std::string mirrorFor(const std::string& accessPath) {
 }
 
 std::vector<Notice> mirrorNotices(const std::string& accessPath) {
-    std::error_code ec;
-    std::string key = fs::weakly_canonical(accessPath, ec).string();
-    if (ec) key = accessPath;
+    const std::string key = cacheKey(accessPath);
     Cache& c = cache();
     std::lock_guard<std::mutex> guard(c.lock);
     auto it = c.entries.find(key);

@@ -103,26 +103,6 @@ private:
     size_t column_;
 };
 
-class JetFields : public ado::Fields {
-public:
-    long Count() const override { return static_cast<long>(items_.size()); }
-    std::shared_ptr<ado::Field> Item(long index) const override {
-        if (index < 0 || index >= Count()) notFound();
-        return items_[static_cast<size_t>(index)];
-    }
-    std::shared_ptr<ado::Field> Item(const std::string& name) const override {
-        for (const auto& f : items_)
-            if (equalsNoCase(f->Name(), name)) return f;
-        notFound();
-    }
-    std::vector<std::shared_ptr<ado::Field>> items_;
-
-private:
-    [[noreturn]] static void notFound() {
-        raise(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.",
-              "ADODB.Fields");
-    }
-};
 
 class JetRecordset : public ado::Recordset {
 public:
@@ -223,7 +203,7 @@ private:
               "ADODB.Recordset");
     }
     std::shared_ptr<Cursor> cur_ = std::make_shared<Cursor>();
-    JetFields fields_;
+    ado::FieldList fields_;
     std::shared_ptr<ado::Connection> connection_;
     bool open_ = false;
 };

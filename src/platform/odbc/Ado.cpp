@@ -188,6 +188,16 @@ bool isoSerial(std::string_view t, double& serial) {
 std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNull, const std::string& source);
 
 // One cell of the current row.
+// A whole number in the width and kind its column reports.
+Variant integerValue(const Column& c, SQLBIGINT v) {
+    switch (c.intWidth) {
+    case 1: return c.adoType == ado::type::UnsignedTinyInt ? Variant::byteValue(static_cast<uint8_t>(v)) : Variant::integer(static_cast<int16_t>(v));
+    case 2: return Variant::integer(static_cast<int16_t>(v));
+    case 4: return Variant::longValue(static_cast<int32_t>(v));
+    default: return Variant::longLong(v);
+    }
+}
+
 Variant readCell(SQLHSTMT stmt, SQLUSMALLINT i, const Column& c, const std::string& source) {
     SQLLEN indicator = 0;
     auto fail = [&]() {
@@ -199,12 +209,7 @@ Variant readCell(SQLHSTMT stmt, SQLUSMALLINT i, const Column& c, const std::stri
         SQLBIGINT v = 0;
         if (!SQL_SUCCEEDED(SQLGetData(stmt, i, SQL_C_SBIGINT, &v, 0, &indicator))) fail();
         if (indicator == SQL_NULL_DATA) return Variant::null();
-        switch (c.intWidth) {
-        case 1: return c.adoType == ado::type::UnsignedTinyInt ? Variant::byteValue(static_cast<uint8_t>(v)) : Variant::integer(static_cast<int16_t>(v));
-        case 2: return Variant::integer(static_cast<int16_t>(v));
-        case 4: return Variant::longValue(static_cast<int32_t>(v));
-        default: return Variant::longLong(v);
-        }
+        return integerValue(c, v);
     }
     case Read::Double: {
         double v = 0;
@@ -316,26 +321,6 @@ private:
     size_t column_;
 };
 
-class OdbcFields : public ado::Fields {
-public:
-    long Count() const override { return static_cast<long>(items_.size()); }
-    std::shared_ptr<ado::Field> Item(long index) const override {
-        if (index < 0 || index >= Count()) notFound();
-        return items_[static_cast<size_t>(index)];
-    }
-    std::shared_ptr<ado::Field> Item(const std::string& name) const override {
-        for (const auto& f : items_)
-            if (equalsNoCase(f->Name(), name)) return f;
-        notFound();
-    }
-    std::vector<std::shared_ptr<ado::Field>> items_;
-
-private:
-    [[noreturn]] static void notFound() {
-        raise(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.",
-              "ADODB.Fields");
-    }
-};
 
 class OdbcRecordset : public ado::Recordset {
 public:
@@ -393,7 +378,7 @@ private:
         if (!open_) closedObject();
     }
     std::shared_ptr<Cursor> cur_ = std::make_shared<Cursor>();
-    OdbcFields fields_;
+    ado::FieldList fields_;
     std::shared_ptr<ado::Connection> connection_;
     bool open_ = false;
 };
@@ -852,12 +837,7 @@ private:
         case Read::Integer: {
             SQLBIGINT v = 0;
             std::memcpy(&v, cell, sizeof v);
-            switch (c.intWidth) {
-            case 1: return c.adoType == ado::type::UnsignedTinyInt ? Variant::byteValue(static_cast<uint8_t>(v)) : Variant::integer(static_cast<int16_t>(v));
-            case 2: return Variant::integer(static_cast<int16_t>(v));
-            case 4: return Variant::longValue(static_cast<int32_t>(v));
-            default: return Variant::longLong(v);
-            }
+            return integerValue(c, v);
         }
         case Read::Double: {
             double v = 0;

@@ -29,7 +29,10 @@ void ApplyNotation(const host::RangePtr& cells, const std::string& notation, int
     if (notation.empty()) {
         if (type == 6) cells->SetNumberFormat(kMoney);
         // A date of any date type shows as a date, on result sheets too, not as its serial.
-        else if (type == 135 || type == 7 || type == 133) cells->SetNumberFormat(kGeneralDate);
+        else if (type == 135 || type == 7) cells->SetNumberFormat(kGeneralDate);
+        // A server's date and time types carry only their own half.
+        else if (type == 133) cells->SetNumberFormat("d/m/yyyy");
+        else if (type == 134) cells->SetNumberFormat("h:mm:ss");
         return;
     }
     if (notation == "Valuta") cells->SetNumberFormat(kMoney);

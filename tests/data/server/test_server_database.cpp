@@ -130,6 +130,10 @@ TEST_F(ServerTest, ShowsATableWithKeysRulesListsAndDescriptions) {
     EXPECT_EQ(comment->Text(), "Name as printed on invoices");
     EXPECT_EQ(cell("product_name", rowOf("product_name", "Gouda"))->Value().text(), "Gouda");
     EXPECT_TRUE(cell("added_on", 1)->Value().isDate());
+    // A date column shows its day, not a midnight time; a timestamp keeps its time.
+    clickTable("orders");
+    EXPECT_EQ(cell("order_date", 1)->NumberFormat().text(), "d/m/yyyy");
+    EXPECT_EQ(cell("shipped_date", 1)->NumberFormat().text(), "d/m/yyyy h:mm:ss");
 
     // A composite key, and a table of another schema.
     clickTable("order_lines");

@@ -71,6 +71,10 @@ public:
     virtual std::string TextLiteralPrefix() const { return {}; }
     // The kind of database messages name ("" for the variant's own).
     virtual std::string KindName() const { return {}; }
+    // A statement giving at most n rows of a table expression, as this database limits rows.
+    virtual std::string FirstRows(const std::string& tableExpression, long long n, const std::string& alias) const {
+        return "SELECT TOP " + std::to_string(n) + " * FROM (" + tableExpression + ") AS " + alias;
+    }
 };
 
 }  // namespace dalvera

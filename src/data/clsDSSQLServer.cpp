@@ -612,6 +612,12 @@ std::string clsDSSQLServer::KindName() const {
     }
 }
 
+std::string clsDSSQLServer::FirstRows(const std::string& tableExpression, long long n, const std::string& alias) const {
+    if (kind_ == Kind::PostgreSQL)
+        return "SELECT * FROM (" + tableExpression + ") AS " + alias + " LIMIT " + std::to_string(n);
+    return IDS::FirstRows(tableExpression, n, alias);
+}
+
 std::string clsDSSQLServer::NormalizeDefault(const std::string& serverDefault) {
     std::string s = trimBlanks(serverDefault);
     // SQL Server keeps its defaults in parentheses: ((0)), (getdate()).

@@ -63,6 +63,7 @@ public:
     std::string QuoteName(const std::string& name) const override;
     std::string BooleanLiteral(bool value) const override;
     std::string KindName() const override;
+    std::string FirstRows(const std::string& tableExpression, long long n, const std::string& alias) const override;
     std::string TextLiteralPrefix() const override { return kind_ == Kind::SqlServer ? "N" : ""; }
 
     clsDS& AdoHelper() { return *adoHelper_; }

@@ -158,14 +158,12 @@ bool clsCommand::confirmBeforeFetch(IDS& ds, const std::string& statement, bool&
     try {
         // The columns from one row, then the rows counted only as far as the
         // warning limit reaches: a million-row result costs no more than the limit.
-        auto first = ds.GetRecordSet("SELECT TOP 1 * FROM (" + inner + ") AS dv_first", false);
+        auto first = ds.GetRecordSet(ds.FirstRows(inner, 1, "dv_first"), false);
         fields = first->Fields().Count();
         ds.CloseRecordSet(first);
         if (fields <= 0) return true;
         const long long enough = std::max(0LL, limit) / fields + 1;
-        auto counted = ds.GetRecordSet("SELECT Count(*) FROM (SELECT TOP " + std::to_string(enough) + " * FROM (" +
-                                           inner + ") AS dv_rows) AS dv_counted",
-                                       false);
+        auto counted = ds.GetRecordSet("SELECT Count(*) FROM (" + ds.FirstRows(inner, enough, "dv_rows") + ") AS dv_counted", false);
         rows = counted->Fields()(0)->Value().toLong();
         ds.CloseRecordSet(counted);
     } catch (const Error&) {

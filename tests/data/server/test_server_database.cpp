@@ -419,6 +419,18 @@ TEST_F(ServerTest, TypedSqlRunsInTheServersOwnDialect) {
     runSql();
     EXPECT_NE(report.find(GetMessage(37, Variant(2))), std::string::npos) << report;
     EXPECT_EQ(psql("SELECT string_agg(units_in_stock::text, ',' ORDER BY product_id) FROM products"), "5,5,13,0");
+    // A large result is asked about before its rows are fetched: the count runs on the server.
+    auto& ds = *goApplication->DataSource();
+    auto counted = ds.GetRecordSet("SELECT Count(*) FROM (" + ds.FirstRows("SELECT * FROM customers", 2, "dv_rows") + ") AS dv_counted", false);
+    EXPECT_EQ(counted->Fields()(0)->Value().toLong(), 2);
+    ds.CloseRecordSet(counted);
+    setSetting(setting::WarningNrOfCells, "1");
+    ui_.expectInput(Variant(std::string("SELECT company_name FROM customers")));
+    ui_.expectMsgBox(host::answer::No, firstLine(32), host::mb::Question);
+    const int sheets = static_cast<int>(HostApp().ActiveWorkbook()->Worksheets()->Count());
+    runSql();
+    EXPECT_EQ(static_cast<int>(HostApp().ActiveWorkbook()->Worksheets()->Count()), sheets) << "declined: no result sheet";
+    setSetting(setting::WarningNrOfCells, "100000");
     // A statement the server refuses is told with its kind and the statement.
     ui_.expectInput(Variant(std::string("SELECT * FROM nowhere")));
     ui_.expectMsgBox(host::answer::OK, std::string("Message PostgreSQL:"), host::mb::Information);
@@ -467,6 +479,9 @@ TEST(ServerDialect, EachServerGetsItsOwnNamesLiteralsAndDates) {
     // Unicode texts keep their characters on SQL Server only as national literals.
     EXPECT_EQ(ms.TextLiteralPrefix(), "N");
     EXPECT_EQ(pg.TextLiteralPrefix(), "");
+    // A result is counted before it is fetched, in each server's way of limiting rows.
+    EXPECT_EQ(ms.FirstRows("SELECT a FROM t", 5, "q"), "SELECT TOP 5 * FROM (SELECT a FROM t) AS q");
+    EXPECT_EQ(pg.FirstRows("SELECT a FROM t", 5, "q"), "SELECT * FROM (SELECT a FROM t) AS q LIMIT 5");
     // ISO dates, with the T SQL Server needs to read them whatever its language, and milliseconds kept.
     const double at = dateSerial(2024, 4, 1, 10, 15, 0) + 250.0 / 86400000.0;
     EXPECT_EQ(ms.Convert2Date(Variant::date(at)), "'2024-04-01T10:15:00.25'");

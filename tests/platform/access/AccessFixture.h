@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,11 +17,23 @@
 
 namespace dalvera::access::test {
 
-inline std::string dataFile(const std::string& name) { return std::string(DALVERA_ACCESS_TESTDATA) + "/" + name; }
+// The shared test files lie beside the checkout; a run elsewhere names them.
+inline std::string dataFolder() {
+    if (const char* e = std::getenv("DALVERA_ACCESS_TESTDATA"); e && *e) return e;
+    return DALVERA_ACCESS_TESTDATA;
+}
+
+inline std::string dataFile(const std::string& name) { return dataFolder() + "/" + name; }
+
+// A clone without the shared files beside it skips what needs them, and says where it looked.
+#define DALVERA_NEED_ACCESS_FILES()                                                     \
+    if (!std::filesystem::is_directory(::dalvera::access::test::dataFolder()))           \
+    GTEST_SKIP() << "the MS Access test files are not at " << ::dalvera::access::test::dataFolder() \
+                 << " (set DALVERA_ACCESS_TESTDATA)"
 
 inline std::vector<std::string> accessFiles() {
     std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(DALVERA_ACCESS_TESTDATA)) {
+    for (const auto& e : std::filesystem::directory_iterator(dataFolder())) {
         auto ext = e.path().extension().string();
         if (ext == ".mdb" || ext == ".accdb") out.push_back(e.path().filename().string());
     }

@@ -88,6 +88,7 @@ bool comparable(const std::string& type) { return type.rfind("Unknown_", 0) != 0
 
 class AccessMirror : public ::testing::Test {
 protected:
+    void SetUp() override { DALVERA_NEED_ACCESS_FILES(); }
     testing::TempDir dir{"dalvera-access"};
 };
 

@@ -76,6 +76,7 @@ TEST(QueryText, EveryKindOfQueryComesBackAsItsStatement) {
 
 class SavedQueries : public ::testing::Test {
 protected:
+    void SetUp() override { DALVERA_NEED_ACCESS_FILES(); }
     testing::TempDir dir{"dalvera-access"};
 };
 

@@ -21,6 +21,7 @@ namespace dao = host::dao;
 
 class AccessReader : public ::testing::Test {
 protected:
+    void SetUp() override { DALVERA_NEED_ACCESS_FILES(); }
     testing::TempDir dir{"dalvera-access"};
     std::shared_ptr<dao::Database> open(const std::string& path) {
         return jet::daoProvider()->ThreadEngine()->Workspaces(0)->OpenDatabase(path);

@@ -17,6 +17,10 @@ using access::test::splitOn;
 
 class AccessScenario : public TableSheetTest {
 protected:
+    void SetUp() override {
+        TableSheetTest::SetUp();
+        DALVERA_NEED_ACCESS_FILES();
+    }
     std::string copyIn(const std::string& name) {
         std::string to = dir_ + "/" + name;
         std::filesystem::copy_file(dataFile(name), to);

@@ -268,8 +268,10 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
     EXPECT_EQ(type(cell("contact_name", locked), "Second"), Result::Accepted);
     // Another session holds the second row for a while.
     std::thread holder([&] { psql("BEGIN; UPDATE customers SET notes = notes WHERE customer_id = 2; SELECT pg_sleep(5); COMMIT;"); });
+    // Once the holder sleeps its UPDATE has run, so the row is locked; merely active is too soon.
+    // Only this database: the other lock test may hold a row of its own copy at the same time.
     for (int i = 0; i < 100; ++i) {
-        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
+        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' AND wait_event = 'PgSleep' AND datname = current_database() AND pid <> pg_backend_pid()") == "1")
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -295,8 +297,10 @@ TEST_F(ServerTest, DeletingARowAnotherTransactionHoldsIsToldAndDeletesNothing) {
     const long row = rowOf("order_no", "2");
     ASSERT_GT(row, 0);
     std::thread holder([&] { psql("BEGIN; UPDATE orders SET freight = freight WHERE order_no = 2; SELECT pg_sleep(5); COMMIT;"); });
+    // Once the holder sleeps its UPDATE has run, so the row is locked; merely active is too soon.
+    // Only this database: the other lock test may hold a row of its own copy at the same time.
     for (int i = 0; i < 100; ++i) {
-        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' AND state = 'active' AND pid <> pg_backend_pid()") == "1")
+        if (psql("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%pg_sleep(5)%' AND wait_event = 'PgSleep' AND datname = current_database() AND pid <> pg_backend_pid()") == "1")
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "host/AdoCommand.h"
 #include "platform/jet/Catalog.h"
 #include "platform/jet/Jet.h"
 #include "platform/jet/Security.h"
@@ -397,30 +398,14 @@ private:
     std::optional<Error> lost_;    // the failure that made SQLite roll the transaction back
 };
 
-class JetCommand : public ado::Command {
+class JetCommand : public ado::CommandBase {
 public:
-    void ActiveConnection(std::shared_ptr<ado::Connection> c) override { connection_ = std::move(c); }
-    std::shared_ptr<ado::Connection> ActiveConnection() const override { return connection_; }
-    int CommandType() const override { return type_; }
-    void CommandType(int type) override { type_ = type; }
-    std::string CommandText() const override { return text_; }
-    void CommandText(const std::string& text) override { text_ = text; }
-    std::shared_ptr<ado::Parameter> CreateParameter(const std::string& name, int type, int direction, long size,
-                                                    const Variant& value) override {
-        return std::make_shared<ado::Parameter>(name, type, direction, size, value);
-    }
-    ado::Parameters& Parameters() override { return params_; }
     std::shared_ptr<ado::Recordset> Execute(long& recordsAffected, long) override {
         auto c = std::dynamic_pointer_cast<JetConnection>(connection_);
         if (!c) connectionUnusable("ADODB.Command");
         return c->run(text_, type_, &params_, recordsAffected, "ADODB.Command");
     }
 
-private:
-    std::shared_ptr<ado::Connection> connection_;
-    int type_ = ado::command::Unknown;
-    std::string text_;
-    ado::Parameters params_;
 };
 
 class JetAdoProvider : public ado::AdoProvider {

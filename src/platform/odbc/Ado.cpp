@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "host/AdoCommand.h"
 #include "platform/odbc/Odbc.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
@@ -950,19 +951,8 @@ Routine lookUpRoutine(OdbcConnection& connection, const std::string& text, const
     return r;
 }
 
-class OdbcCommand : public ado::Command {
+class OdbcCommand : public ado::CommandBase {
 public:
-    void ActiveConnection(std::shared_ptr<ado::Connection> c) override { connection_ = std::move(c); }
-    std::shared_ptr<ado::Connection> ActiveConnection() const override { return connection_; }
-    int CommandType() const override { return type_; }
-    void CommandType(int type) override { type_ = type; }
-    std::string CommandText() const override { return text_; }
-    void CommandText(const std::string& text) override { text_ = text; }
-    std::shared_ptr<ado::Parameter> CreateParameter(const std::string& name, int type, int direction, long size,
-                                                    const Variant& value) override {
-        return std::make_shared<ado::Parameter>(name, type, direction, size, value);
-    }
-    ado::Parameters& Parameters() override { return params_; }
     std::shared_ptr<ado::Recordset> Execute(long& recordsAffected, long) override {
         auto c = std::dynamic_pointer_cast<OdbcConnection>(connection_);
         if (!c || c->State() != ado::state::Open) connectionUnusable("ADODB.Command");
@@ -997,11 +987,6 @@ public:
         return c->run(sql, bindings, recordsAffected, "ADODB.Command");
     }
 
-private:
-    std::shared_ptr<ado::Connection> connection_;
-    int type_ = ado::command::Unknown;
-    std::string text_;
-    ado::Parameters params_;
 };
 
 class OdbcAdoProvider : public ado::AdoProvider {

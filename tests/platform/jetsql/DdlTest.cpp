@@ -136,6 +136,8 @@ TEST(JetDdl, BadFieldDefinitions) {
     EXPECT_EQ(errorNumber("CREATE TABLE x (A DECIMAL(40, 2))"), 3292);
     EXPECT_EQ(errorNumber("CREATE TABLE x (A LONG, CHECK (A > 0))"), 3000);
     EXPECT_EQ(errorNumber("CREATE VIEW v AS SELECT 1"), 3000);
+    // A constraint name with nothing after it ends the clause, not the reading past it.
+    EXPECT_EQ(errorNumber("CREATE TABLE x (A LONG CONSTRAINT c)"), 3289);
 }
 
 TEST(JetDdl, IndexesDropAndAlter) {

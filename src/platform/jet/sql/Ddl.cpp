@@ -335,6 +335,8 @@ Column readColumn(const std::vector<Node>& part, Table& table, ExprContext& ctx)
                 i = readReferences(s, i, fk);
                 table.foreignKeys.push_back(std::move(fk));
             } else {
+                // A CONSTRAINT name may end the definition with no constraint after it.
+                if (i >= s.size()) constraintError("CONSTRAINT " + cname + " of " + c.name + " names no constraint");
                 std::string what = s[i]->group ? "(" : s[i]->tok->text;
                 fieldError("unexpected '" + what + "' in the definition of " + c.name);
             }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include "ServerFixture.h"
 #include "runtime/DateSerial.h"
 #include "sheet/clsField.h"
@@ -368,6 +370,65 @@ TEST_F(ServerTest, AConnectionDroppedDuringF7StoresNothingAndKeepsTheEdits) {
     psql("DROP TRIGGER drop_me ON customers;");
     writeBack();
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id IN (1, 2) ORDER BY customer_id"), "Kept\nDrop");
+}
+
+// A real full disk: the table lives in a tablespace on a small tmpfs that is
+// then filled, so the server cannot extend the table's file for a new version.
+TEST_F(ServerTest, F7OnAServerWhoseDiskIsFullReportsFailureAndStoresNothing) {
+    if (shared_) GTEST_SKIP() << "only as the first copy of the program";
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs for a full disk needs root";
+    const std::string dir = "/tmp/dalvera-full-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    if (std::system(("mount -t tmpfs -o size=512k tmpfs '" + dir + "' 2>/dev/null").c_str()) != 0) {
+        std::filesystem::remove(dir);
+        GTEST_SKIP() << "this machine does not allow mounting a tmpfs (no privilege in this container)";
+    }
+    const std::string space = "full_" + std::to_string(::getpid());
+    struct Unmount {
+        std::string database, dir, space;
+        ~Unmount() {
+            test::PgServer::get().psql(database, "DROP TABLE IF EXISTS packed;");
+            test::PgServer::get().psql("postgres", "DROP TABLESPACE IF EXISTS " + space + ";");
+            std::system(("umount '" + dir + "'").c_str());
+            std::filesystem::remove(dir);
+        }
+    } unmount{db_.name, dir, space};
+    ASSERT_EQ(std::system(("chown postgres '" + dir + "'").c_str()), 0);
+    ASSERT_EQ(test::PgServer::get().psql("postgres", "CREATE TABLESPACE " + space + " LOCATION '" + dir + "';"), "");
+    // Four rows of this width fill a page: a changed row needs a new one.
+    ASSERT_EQ(psql("CREATE TABLE packed (id integer PRIMARY KEY, note varchar(2000)) TABLESPACE " + space +
+                   "; INSERT INTO packed SELECT i, repeat('a', 1900) FROM generate_series(1, 40) i; CHECKPOINT;"),
+              "");
+    std::system(("dd if=/dev/zero of='" + dir + "/filler' bs=4k 2>/dev/null").c_str());
+    ASSERT_LT(std::filesystem::space(dir).available, 8192u) << "the tmpfs did not fill";
+
+    openServer();
+    clickTable("packed");
+    const long first = rowOf("id", "1");
+    const long last = rowOf("id", "40");
+    ASSERT_TRUE(first && last);
+    const std::string changed(1900, 'b');
+    EXPECT_EQ(type(cell("note", first), changed), Result::Accepted);
+    EXPECT_EQ(type(cell("note", last), changed), Result::Accepted);
+    ui_.expectMsgBox(host::answer::OK, std::string("Message PostgreSQL:"), host::mb::Information);
+    std::string report;
+    expectHint(&report);
+    press("{F7}");
+    ui_.verifyAllConsumed();
+    EXPECT_NE(ui_.last(PromptKind::MsgBox)->text.find("No space left on device"), std::string::npos)
+        << ui_.last(PromptKind::MsgBox)->text;
+    EXPECT_NE(report, GetMessage(87));
+    EXPECT_NE(report, GetMessage(88));
+    EXPECT_EQ(psql("SELECT count(*) FROM packed WHERE note <> repeat('a', 1900)"), "0");
+    // The edits wait in the sheet, flagged, for the next F7.
+    EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(first - 1)), "1");
+    EXPECT_EQ(form().RowChanged().at(static_cast<size_t>(last - 1)), "1");
+    EXPECT_EQ(cell("note", first)->Value().text(), changed);
+
+    // Room again: the same F7 writes both.
+    std::filesystem::remove(dir + "/filler");
+    EXPECT_EQ(writeBack(), GetMessage(88));
+    EXPECT_EQ(psql("SELECT id FROM packed WHERE note = repeat('b', 1900) ORDER BY id"), "1\n40");
 }
 
 TEST_F(ServerTest, RunsAViewAProcedureWithPromptsAndAFunctionWithASkippedParameter) {

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
 
 #include "host/AdoCommand.h"
 #include "platform/odbc/Odbc.h"
@@ -187,6 +189,26 @@ bool isoSerial(std::string_view t, double& serial) {
 
 
 std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNull, const std::string& source);
+
+// The PostgreSQL driver falls back to its own setup's logging once its last
+// connection with logging off is closed, and so writes a trace file while
+// closing it. A connection attempt that fails at once (no such socket folder)
+// counts as one with logging off for the rest of the process.
+void keepDriverLogsOff(const std::string& driver) {
+    static std::mutex lock;
+    static std::set<std::string> done;
+    std::lock_guard<std::mutex> hold(lock);
+    if (!done.insert(lowerAscii(driver)).second) return;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc))) return;
+    const std::string text = driver + ";Servername=/nonexistent/dalvera-no-server;Port=1;Database=none;Uid=none;"
+                                      "CommLog=0;Debug=0";
+    std::u16string in = wide(text);
+    if (SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, w(in), SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+        SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+}
+
 
 // One cell of the current row.
 // A whole number in the width and kind its column reports.
@@ -569,8 +591,16 @@ public:
         if (!userId.empty()) text += ";UID=" + userId;
         if (!password.empty()) text += ";PWD=" + password;
         // The PostgreSQL driver's trace files (on in the driver's own setup) would
-        // keep what the session did in the temporary folder: they stay off.
-        if (lowerAscii(text).find("driver={postgresql") != std::string::npos) text += ";CommLog=0;Debug=0";
+        // keep what the session did in the temporary folder: they stay off
+        // unless the connection string itself asks for them.
+        const std::string lower = lowerAscii(text);
+        if (const size_t at = lower.find("driver={postgresql"); at != std::string::npos) {
+            const bool commLog = lower.find("commlog=") != std::string::npos;
+            const bool debug = lower.find("debug=") != std::string::npos;
+            if (!commLog) text += ";CommLog=0";
+            if (!debug) text += ";Debug=0";
+            if (!commLog && !debug) keepDriverLogsOff(text.substr(at, text.find('}', at) + 1 - at));
+        }
         SQLHDBC dbc = SQL_NULL_HDBC;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, environment(), &dbc)))
             fail(SQL_HANDLE_ENV, environment(), "ADODB.Connection");

@@ -1,6 +1,9 @@
 // The ADO objects over ODBC against the private PostgreSQL: types, commands
 // with parameters, transactions and the driver's diagnostics.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "platform/odbc/Odbc.h"
 #include "platform/odbc/PgServer.h"
@@ -43,6 +46,43 @@ TEST_F(OdbcAdo, ReadsTypedValuesWithTheirCodesAndSizes) {
     EXPECT_TRUE(f.Item("discontinued")->Value().toBool());
     EXPECT_TRUE(f.Item("added_on")->Value().isDate());
     EXPECT_DOUBLE_EQ(f.Item("added_on")->Value().toDateSerial(), dateSerial(2024, 3, 10, 8, 0, 0));
+}
+
+// The driver's trace files of this process in the temporary folder.
+std::vector<std::string> traceFiles() {
+    std::vector<std::string> found;
+    const std::string tail = std::to_string(::getpid()) + ".log";
+    for (const auto& e : std::filesystem::directory_iterator("/tmp")) {
+        const std::string name = e.path().filename().string();
+        if ((name.starts_with("psqlodbc_") || name.starts_with("mylog_")) && name.size() > tail.size() &&
+            name.ends_with(tail) && !std::isdigit(static_cast<unsigned char>(name[name.size() - tail.size() - 1])))
+            found.push_back(e.path().string());
+    }
+    return found;
+}
+
+TEST_F(OdbcAdo, ConnectionsLeaveNoTraceFilesUnlessTheirStringAsksForThem) {
+    ASSERT_EQ(traceFiles(), std::vector<std::string>{}) << "left by an earlier process of the same number";
+    // Two at once and closed in turn: the last close is where the driver fell back to its own setup.
+    {
+        auto a = open();
+        auto b = open();
+        EXPECT_EQ(b->Execute("SELECT count(*) FROM customers")->Fields().Item(0L)->Value().toLong(), 3);
+        b->Close();
+        a->Close();
+    }
+    auto c = open();
+    c->Close();
+    EXPECT_EQ(traceFiles(), std::vector<std::string>{});
+
+    // Asked for, the trace is written.
+    auto traced = odbc::adoProvider()->NewConnection();
+    traced->Open(connection() + ";CommLog=1");
+    traced->Execute("SELECT 1");
+    traced->Close();
+    const auto files = traceFiles();
+    EXPECT_FALSE(files.empty());
+    for (const auto& f : files) std::filesystem::remove(f);
 }
 
 TEST_F(OdbcAdo, KeepsNullsLongAndNonAsciiTexts) {

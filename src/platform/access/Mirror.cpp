@@ -753,7 +753,28 @@ static std::string cacheKey(const std::string& accessPath) {
     return ec ? accessPath : key;
 }
 
+static const std::string MirrorPrefix = "dalvera-access-";
+
+void removeStaleMirrors() {
+    std::error_code ec;
+    const fs::path folder = fs::temp_directory_path(ec);
+    if (ec) return;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(MirrorPrefix, 0) != 0) continue;
+        char* stop = nullptr;
+        long pid = std::strtol(name.c_str() + MirrorPrefix.size(), &stop, 10);
+        if (pid <= 0 || *stop != '-' || pid == ::getpid()) continue;
+        // Only a process that no longer runs loses its mirrors; one we may not signal still runs.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code gone;
+        fs::remove(it->path(), gone);
+    }
+}
+
 std::string mirrorFor(const std::string& accessPath) {
+    static std::once_flag swept;
+    std::call_once(swept, removeStaleMirrors);
     struct stat st {};
     if (::stat(accessPath.c_str(), &st) != 0) raise(3024, "Could not find file '" + accessPath + "'.", "DAO.Database");
     const std::string key = cacheKey(accessPath);
@@ -767,7 +788,7 @@ std::string mirrorFor(const std::string& accessPath) {
         ::unlink(it->second.mirror.c_str());
         c.entries.erase(it);
     }
-    std::string mirror = (fs::temp_directory_path() / ("dalvera-access-" + std::to_string(::getpid()) + "-" +
+    std::string mirror = (fs::temp_directory_path() / (MirrorPrefix + std::to_string(::getpid()) + "-" +
                                                        std::to_string(++c.counter) + ".db"))
                              .string();
     MirrorReport report = writeEngineDatabase(accessPath, mirror, false);

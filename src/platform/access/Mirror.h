@@ -36,6 +36,9 @@ void setStallLimit(std::chrono::milliseconds limit);
 // The read-only mirror of an Access file in the temporary folder, built on
 // first use and again when the file changes; removed when the program ends.
 std::string mirrorFor(const std::string& accessPath);
+// Removes the mirrors, whole or half-written, that processes no longer running
+// left in the temporary folder; done once on the first mirrorFor.
+void removeStaleMirrors();
 // The notices of the last mirror of that file (empty when none was built).
 std::vector<Notice> mirrorNotices(const std::string& accessPath);
 

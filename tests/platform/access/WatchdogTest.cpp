@@ -2,6 +2,7 @@
 // in time, leaves nothing in the temporary folder, and the program goes on;
 // mirrors of processes that were killed are cleared, those of running ones kept.
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdint>
@@ -125,6 +126,69 @@ TEST_F(AccessWatchdog, AConvertOfALoopingFileIsRefusedAndWritesNothing) {
     o = attempt([&] { writeEngineDatabase(dataFile("queryTestV2003.mdb"), out); });
     EXPECT_EQ(o.number, 3204) << o.text;
     EXPECT_EQ(fileBytes(out), "mine");
+}
+
+
+// A second process that builds a mirror of the file, says so, and waits to be killed.
+pid_t holder(const std::string& file) {
+    int fd[2];
+    if (::pipe(fd) != 0) return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fd[0]);
+        char ok = '0';
+        try {
+            mirrorFor(file);
+            ok = '1';
+        } catch (...) {
+        }
+        (void)!::write(fd[1], &ok, 1);
+        for (;;) ::pause();
+    }
+    ::close(fd[1]);
+    char ok = 0;
+    if (::read(fd[0], &ok, 1) != 1 || ok != '1') {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    ::close(fd[0]);
+    return pid;
+}
+
+TEST_F(AccessWatchdog, MirrorsOfAKilledProcessAreRemovedThoseOfARunningOneKept) {
+    testing::TempDir temp{"dalvera-watchdog-tmp"};
+    testing::EnvVar tmpdir("TMPDIR", temp.path().c_str());
+    // A path of its own, so no mirror this process already holds is handed on.
+    const std::string file = dir / "held.mdb";
+    fs::copy_file(dataFile("queryTestV2003.mdb"), file);
+    pid_t killed = holder(file), running = holder(file);
+    ASSERT_GT(killed, 0);
+    ASSERT_GT(running, 0);
+    auto ofPid = [&](pid_t pid) {
+        std::vector<std::string> out;
+        for (const auto& f : leftovers(temp.path()))
+            if (fs::path(f).filename().string().rfind("dalvera-access-" + std::to_string(pid) + "-", 0) == 0)
+                out.push_back(f);
+        return out;
+    };
+    ASSERT_EQ(ofPid(killed).size(), 1u);
+    ASSERT_EQ(ofPid(running).size(), 1u);
+    // A half-written one the killed process left, and a file that only looks like a mirror.
+    std::ofstream(ofPid(killed)[0] + ".part") << "x";
+    std::ofstream(temp / "dalvera-access-notapid.db") << "x";
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+
+    removeStaleMirrors();
+    EXPECT_TRUE(ofPid(killed).empty());
+    ASSERT_EQ(ofPid(running).size(), 1u);
+    EXPECT_TRUE(fs::exists(temp / "dalvera-access-notapid.db"));
+    // The running copy's mirror is whole and still read.
+    Sqlite db(ofPid(running)[0]);
+    EXPECT_EQ(db.scalar("PRAGMA integrity_check"), "ok");
+    ::kill(running, SIGKILL);
+    ::waitpid(running, nullptr, 0);
 }
 
 }  // namespace

@@ -216,9 +216,15 @@ public:
                 loadRows(t);
             }
         for (auto& t : defs_)
-            if (created_.count(t.name)) computeColumns(t);
+            if (created_.count(t.name)) {
+                tick();
+                computeColumns(t);
+            }
         for (auto& t : defs_)
-            if (created_.count(t.name)) createIndexes(t);
+            if (created_.count(t.name)) {
+                tick();
+                createIndexes(t);
+            }
         storeProperties();
         storeQueries();
         s_.exec("COMMIT");

@@ -767,7 +767,8 @@ void removeStaleMirrors() {
     if (ec) return;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind(MirrorPrefix, 0) != 0) continue;
+        std::error_code kind;
+        if (name.rfind(MirrorPrefix, 0) != 0 || !it->is_regular_file(kind)) continue;
         char* stop = nullptr;
         long pid = std::strtol(name.c_str() + MirrorPrefix.size(), &stop, 10);
         if (pid <= 0 || *stop != '-' || pid == ::getpid()) continue;

@@ -168,7 +168,8 @@ TEST_F(AccessWatchdog, MirrorsOfAKilledProcessAreRemovedThoseOfARunningOneKept) 
     auto ofPid = [&](pid_t pid) {
         std::vector<std::string> out;
         for (const auto& f : leftovers(temp.path()))
-            if (fs::path(f).filename().string().rfind("dalvera-access-" + std::to_string(pid) + "-", 0) == 0)
+            if (fs::is_regular_file(f) &&
+                fs::path(f).filename().string().rfind("dalvera-access-" + std::to_string(pid) + "-", 0) == 0)
                 out.push_back(f);
         return out;
     };
@@ -177,6 +178,8 @@ TEST_F(AccessWatchdog, MirrorsOfAKilledProcessAreRemovedThoseOfARunningOneKept) 
     // A half-written one the killed process left, and a file that only looks like a mirror.
     std::ofstream(ofPid(killed)[0] + ".part") << "x";
     std::ofstream(temp / "dalvera-access-notapid.db") << "x";
+    // A folder with a dead process's number in its name is not a mirror.
+    fs::create_directory(temp / ("dalvera-access-" + std::to_string(killed) + "-folder"));
     ::kill(killed, SIGKILL);
     ::waitpid(killed, nullptr, 0);
 
@@ -184,6 +187,7 @@ TEST_F(AccessWatchdog, MirrorsOfAKilledProcessAreRemovedThoseOfARunningOneKept) 
     EXPECT_TRUE(ofPid(killed).empty());
     ASSERT_EQ(ofPid(running).size(), 1u);
     EXPECT_TRUE(fs::exists(temp / "dalvera-access-notapid.db"));
+    EXPECT_TRUE(fs::is_directory(temp / ("dalvera-access-" + std::to_string(killed) + "-folder")));
     // The running copy's mirror is whole and still read.
     Sqlite db(ofPid(running)[0]);
     EXPECT_EQ(db.scalar("PRAGMA integrity_check"), "ok");

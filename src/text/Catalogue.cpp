@@ -533,6 +533,11 @@ constexpr MessageText kMessages[] = {
     {265,
      "- the calculated field {2} of table {1} is left empty: its expression cannot be evaluated",
      "- het berekende veld {2} van tabel {1} blijft leeg: de expressie kan niet worden berekend"},
+    {266,
+     "The MS Access file {1} is damaged: it cannot be read to the end.\r"
+     "Nothing has been opened. Repair the file in the program that made it, or use a backup.",
+     "Het MS Access-bestand {1} is beschadigd: het kan niet tot het einde worden gelezen.\r"
+     "Er is niets geopend. Herstel het bestand in het programma waarmee het is gemaakt, of gebruik een reservekopie."},
     {270,
      "Enter an ODBC connection string or the name of a data source (DSN).",
      "Voer een ODBC-verbindingstekst of de naam van een gegevensbron (DSN) in."},

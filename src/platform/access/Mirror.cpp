@@ -2,15 +2,23 @@
 
 #include <sqlite3.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 
 #include "host/Dao.h"
 #include "platform/access/AccessFile.h"
@@ -27,6 +35,15 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string bracket(const std::string& name) { return "[" + name + "]"; }
+
+// In the process that reads the file for the watchdog: where it says it is still going.
+int progressFd = -1;
+void tick() {
+    if (progressFd >= 0) {
+        char c = '.';
+        (void)!::write(progressFd, &c, 1);
+    }
+}
 std::string quoteIdent(const std::string& s) { return "\"" + replaceAll(s, "\"", "\"\"") + "\""; }
 
 struct Relation {
@@ -194,11 +211,20 @@ public:
         relations_ = readRelations(f_);
         for (auto& t : defs_) createTable(t);
         for (auto& t : defs_)
-            if (created_.count(t.name)) loadRows(t);
+            if (created_.count(t.name)) {
+                tick();
+                loadRows(t);
+            }
         for (auto& t : defs_)
-            if (created_.count(t.name)) computeColumns(t);
+            if (created_.count(t.name)) {
+                tick();
+                computeColumns(t);
+            }
         for (auto& t : defs_)
-            if (created_.count(t.name)) createIndexes(t);
+            if (created_.count(t.name)) {
+                tick();
+                createIndexes(t);
+            }
         storeProperties();
         storeQueries();
         s_.exec("COMMIT");
@@ -322,7 +348,7 @@ private:
                 int rc = sqlite3_step(st);
                 sqlite3_reset(st);
                 if (rc != SQLITE_DONE) s_.fail(sqlite3_extended_errcode(s_.db()), t.name, 1);
-                ++r_.rows;
+                if ((++r_.rows & 4095) == 0) tick();
             });
         } catch (const Error& e) {
             r_.notices.push_back({Notice::DamagedTable, t.name, e.description()});
@@ -531,7 +557,179 @@ std::shared_ptr<jet::Session> createUnsynced(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+std::atomic<long> stallLimitMs{20000};
+
+void putNumber(std::string& b, long long n) { b += std::to_string(n) + "\n"; }
+void putText(std::string& b, const std::string& s) {
+    putNumber(b, static_cast<long long>(s.size()));
+    b += s;
+}
+struct Reader {
+    const std::string& b;
+    size_t at = 0;
+    long long number() {
+        size_t end = b.find('\n', at);
+        if (end == std::string::npos) throw std::runtime_error("short");
+        long long n = std::stoll(b.substr(at, end - at));
+        at = end + 1;
+        return n;
+    }
+    std::string text() {
+        auto n = static_cast<size_t>(number());
+        if (at + n > b.size()) throw std::runtime_error("short");
+        std::string s = b.substr(at, n);
+        at += n;
+        return s;
+    }
+};
+
+void writeAll(int fd, const std::string& b) {
+    size_t done = 0;
+    while (done < b.size()) {
+        ssize_t n = ::write(fd, b.data() + done, b.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<size_t>(n);
+    }
+}
+
+MirrorReport writeDirect(const std::string& accessPath, const std::string& out, bool durable);
+
+[[noreturn]] void raiseDamaged(const std::string& accessPath, const std::string& why) {
+    raise(DamagedFile, "The file '" + accessPath + "' is damaged: " + why + ".", "DAO.Database");
+}
+
+}  // namespace
+
+void setStallLimit(std::chrono::milliseconds limit) { stallLimitMs = static_cast<long>(limit.count()); }
+
+// A damaged file can make libmdb loop or crash; it is read in a child process
+// that can be stopped, so the program itself goes on.
 MirrorReport writeEngineDatabase(const std::string& accessPath, const std::string& out, bool durable) {
+    int fd[2];
+    if (::pipe2(fd, O_CLOEXEC) != 0) return writeDirect(accessPath, out, durable);
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fd[0]);
+        ::close(fd[1]);
+        return writeDirect(accessPath, out, durable);
+    }
+    if (pid == 0) {
+        // No Qt, no exit handlers: only the reader, SQLite and this pipe.
+        ::close(fd[0]);
+        progressFd = fd[1];
+        std::string b;
+        int code = 0;
+        try {
+            MirrorReport r = writeDirect(accessPath, out, durable);
+            b = "R";
+            putNumber(b, r.tables);
+            putNumber(b, r.rows);
+            putNumber(b, r.queries);
+            putNumber(b, static_cast<long long>(r.notices.size()));
+            for (const auto& n : r.notices) {
+                putNumber(b, n.kind);
+                putText(b, n.object);
+                putText(b, n.detail);
+            }
+        } catch (const Error& e) {
+            b = "E";
+            putNumber(b, e.number());
+            putText(b, e.description());
+            putText(b, e.source());
+            code = 1;
+        } catch (const std::exception& e) {
+            b = "E";
+            putNumber(b, 3049);
+            putText(b, std::string("The file '") + accessPath + "' cannot be read: " + e.what() + ".");
+            putText(b, "DAO.Database");
+            code = 1;
+        }
+        writeAll(fd[1], b);
+        ::_exit(code);
+    }
+    ::close(fd[1]);
+    std::string b;
+    bool stalled = false;
+    const long limit = stallLimitMs.load();
+    auto last = std::chrono::steady_clock::now();
+    for (;;) {
+        long left = limit - static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                   std::chrono::steady_clock::now() - last)
+                                                   .count());
+        if (left <= 0) {
+            stalled = true;
+            break;
+        }
+        pollfd p{fd[0], POLLIN, 0};
+        int r = ::poll(&p, 1, static_cast<int>(left));
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0) continue;
+        char buf[4096];
+        ssize_t n = ::read(fd[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        b.append(buf, static_cast<size_t>(n));
+        last = std::chrono::steady_clock::now();
+    }
+    ::close(fd[0]);
+    if (stalled) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    size_t start = b.find_first_not_of('.');
+    bool answered = start != std::string::npos && WIFEXITED(status);
+    if (!answered) {
+        // What the child left half-written is removed here; it could not do it itself.
+        std::error_code ec;
+        fs::remove(out + ".part", ec);
+        fs::remove(out + ".part-journal", ec);
+        if (!stalled && WIFEXITED(status) && WEXITSTATUS(status) == 0) fs::remove(out, ec);
+        if (stalled)
+            raiseDamaged(accessPath, "reading it did not finish within " + std::to_string(limit / 1000) + " seconds");
+        raiseDamaged(accessPath, WIFSIGNALED(status) ? "the reader broke off on it (signal " +
+                                                           std::to_string(WTERMSIG(status)) + ")"
+                                                     : "the reader stopped without an answer");
+    }
+    std::string body = b.substr(start + 1);
+    Reader rd{body};
+    if (b[start] == 'E') {
+        long number = 0;
+        std::string description, source;
+        try {
+            number = static_cast<long>(rd.number());
+            description = rd.text();
+            source = rd.text();
+        } catch (const std::exception&) {
+            raiseDamaged(accessPath, "the reader stopped without an answer");
+        }
+        throw Error(number, description, source);
+    }
+    MirrorReport report;
+    try {
+        report.tables = static_cast<long>(rd.number());
+        report.rows = static_cast<long>(rd.number());
+        report.queries = static_cast<long>(rd.number());
+        auto count = rd.number();
+        for (long long i = 0; i < count; ++i) {
+            Notice n;
+            n.kind = static_cast<Notice::Kind>(rd.number());
+            n.object = rd.text();
+            n.detail = rd.text();
+            report.notices.push_back(std::move(n));
+        }
+    } catch (const std::exception&) {
+        std::error_code ec;
+        fs::remove(out, ec);
+        raiseDamaged(accessPath, "the reader stopped without an answer");
+    }
+    return report;
+}
+
+namespace {
+MirrorReport writeDirect(const std::string& accessPath, const std::string& out, bool durable) {
     File file(accessPath);
     std::error_code ec;
     if (fs::exists(out, ec)) raise(3204, "Database already exists.", "DAO.Workspace");
@@ -552,6 +750,7 @@ MirrorReport writeEngineDatabase(const std::string& accessPath, const std::strin
     }
     return report;
 }
+}  // namespace
 
 // One entry per file, however its path is written.
 static std::string cacheKey(const std::string& accessPath) {
@@ -560,7 +759,29 @@ static std::string cacheKey(const std::string& accessPath) {
     return ec ? accessPath : key;
 }
 
+static const std::string MirrorPrefix = "dalvera-access-";
+
+void removeStaleMirrors() {
+    std::error_code ec;
+    const fs::path folder = fs::temp_directory_path(ec);
+    if (ec) return;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code kind;
+        if (name.rfind(MirrorPrefix, 0) != 0 || !it->is_regular_file(kind)) continue;
+        char* stop = nullptr;
+        long pid = std::strtol(name.c_str() + MirrorPrefix.size(), &stop, 10);
+        if (pid <= 0 || *stop != '-' || pid == ::getpid()) continue;
+        // Only a process that no longer runs loses its mirrors; one we may not signal still runs.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code gone;
+        fs::remove(it->path(), gone);
+    }
+}
+
 std::string mirrorFor(const std::string& accessPath) {
+    static std::once_flag swept;
+    std::call_once(swept, removeStaleMirrors);
     struct stat st {};
     if (::stat(accessPath.c_str(), &st) != 0) raise(3024, "Could not find file '" + accessPath + "'.", "DAO.Database");
     const std::string key = cacheKey(accessPath);
@@ -574,7 +795,7 @@ std::string mirrorFor(const std::string& accessPath) {
         ::unlink(it->second.mirror.c_str());
         c.entries.erase(it);
     }
-    std::string mirror = (fs::temp_directory_path() / ("dalvera-access-" + std::to_string(::getpid()) + "-" +
+    std::string mirror = (fs::temp_directory_path() / (MirrorPrefix + std::to_string(::getpid()) + "-" +
                                                        std::to_string(++c.counter) + ".db"))
                              .string();
     MirrorReport report = writeEngineDatabase(accessPath, mirror, false);

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "platform/access/AccessFixture.h"
+#include "platform/access/Mirror.h"
 #include "sheet/TableSheetFixture.h"
 #include "text/modGlobalization.h"
 
@@ -162,6 +163,28 @@ TEST_F(AccessScenario, WhatCannotBeReadIsToldOnOpeningAndTheRestOpens) {
     EXPECT_NE(notice.find(GetMessage(261, Variant("Table2"), Variant(source))), std::string::npos) << notice;
     EXPECT_NE(notice.find("alleen-lezen"), std::string::npos) << notice;
     EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), (std::vector<std::string>{"Table1"}));
+}
+
+TEST_F(AccessScenario, AFileThatMakesTheReaderLoopIsToldAsDamagedInDutchAndTheProgramGoesOn) {
+    startAddin();
+    SetCountryCode(31);
+    access::setStallLimit(std::chrono::milliseconds(1500));
+    // A byte of the catalogue that makes libmdb go round for ever.
+    std::string bytes = fileBytes(dataFile("queryTestV2003.mdb"));
+    bytes[32 * 4096 + 3869] = 47;
+    const std::string path = dir_ + "/loops.mdb";
+    std::ofstream(path, std::ios::binary) << bytes;
+    ui_.expectOpenFile(path);
+    const std::string message = GetMessage(266, Variant(path));
+    ui_.expectMsgBox(host::answer::OK, message.substr(0, message.find('\r')));
+    clickOpenDatabase();
+    access::setStallLimit(std::chrono::milliseconds(20000));
+    EXPECT_NE(ui_.lastMessage().find("beschadigd"), std::string::npos) << ui_.lastMessage();
+    EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), std::vector<std::string>{});
+    EXPECT_EQ(fileBytes(path), bytes);
+    // The next file opens as ever.
+    openAccess(copyIn("queryTestV2003.mdb"));
+    EXPECT_FALSE(captions(goApplication->Toolbar(), tag::Tables).empty());
 }
 
 }  // namespace

@@ -73,6 +73,7 @@ protected:
         QTimer::singleShot(0, [this, entry] {
             QMenu* menu = grid().filterMenu();
             ASSERT_NE(menu, nullptr);
+            if (const char* dir = std::getenv("DALVERA_SHOTS")) menu->grab().save(QString(dir) + "/sort-menu.png");
             if (!entry) {
                 QTest::keyClick(menu, Qt::Key_Escape);
                 return;

@@ -14,6 +14,7 @@
 #include "platform/os/LocalFileSystem.h"
 #include "platform/registry/FileRegistry.h"
 #include "addin/SaveFormats.h"
+#include "platform/sheets/Embedded.h"
 #include "platform/sheets/commandbars/CommandBarSet.h"
 #include "text/modGlobalization.h"
 
@@ -115,6 +116,7 @@ Session::Session(host::UserInterface& ui, SessionOptions options) : ui_(ui), opt
     app_->SetVisible(options_.hostVisible);
     platform::CommandBarOptions barOptions;
     barOptions.helpMenu = options_.helpMenu;
+    barOptions.dutch = platform::entryLocale(app_->countryCode()).dutch;
     std::weak_ptr<platform::EmbeddedApplication> weak = app_;
     auto bars = std::make_unique<platform::CommandBarSet>(
         [weak](const std::string& macro) {

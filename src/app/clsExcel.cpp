@@ -168,6 +168,16 @@ void clsExcel::SheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& 
     }
 }
 
+void clsExcel::SheetSort(const host::WorksheetPtr& sheet, long firstRow, const std::vector<long>& order) {
+    try {
+        clsForm& form = goApplication->Form();
+        if (!form.Sheet() || sheet != form.Sheet()) return;
+        form.RecordSort(firstRow - 1, order);
+    } catch (const Error& e) {
+        ReportEventError(e);
+    }
+}
+
 void clsExcel::SheetActivate(const host::WorksheetPtr&) {
     try {
         UpdateCommandStates();

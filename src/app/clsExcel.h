@@ -35,6 +35,7 @@ public:
     // Host events.
     void SheetChange(const host::WorksheetPtr& sheet, const host::RangePtr& target) override;
     void SheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target) override;
+    void SheetSort(const host::WorksheetPtr& sheet, long firstRow, const std::vector<long>& order) override;
     void SheetActivate(const host::WorksheetPtr& sheet) override;
     void WorkbookActivate(const host::WorkbookPtr& workbook) override;
     void WorkbookBeforeSave(const host::WorkbookPtr& workbook, bool saveAsUI, bool& cancel) override;

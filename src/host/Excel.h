@@ -539,6 +539,9 @@ public:
     // A person undid or redid an edit: the cells of target have the values
     // and formats back that they had at that point.
     virtual void SheetUndo(const WorksheetPtr& sheet, const RangePtr& target) {}
+    // A person sorted rows firstRow..: row firstRow+i holds what was in row
+    // firstRow+order[i], cells, formats and comments alike.
+    virtual void SheetSort(const WorksheetPtr& sheet, long firstRow, const std::vector<long>& order) {}
     virtual void SheetActivate(const WorksheetPtr& sheet) {}
     virtual void WorkbookActivate(const WorkbookPtr& workbook) {}
     virtual void WorkbookBeforeSave(const WorkbookPtr& workbook, bool saveAsUI, bool& cancel) {}

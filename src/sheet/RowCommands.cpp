@@ -91,6 +91,7 @@ void clsForm::AddRow() {
         host::ProtectOptions options;
         options.allowFormattingColumns = true;
         options.allowFiltering = true;
+        options.allowSorting = true;
         sheet_->Protect(clsAux::ProtectionPassword(), options);
     } catch (const Error& e) {
         reportRowCommandError(e, false);

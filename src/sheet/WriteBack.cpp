@@ -114,7 +114,10 @@ void clsForm::SetReadyTimeout(double seconds) { gReadyTimeout = seconds; }
 void clsForm::SetChangeCheck(bool on) { gChangeCheck = on; }
 
 bool clsForm::IsStoredRow(long row) const {
-    return row >= 1 && ((matrix_ && row <= matrix_->LoadedRowCount()) || insertedRows_.count(row) > 0);
+    if (row < 1) return false;
+    // A sorted row keeps the place it was read at.
+    const long read = static_cast<long>(loaded_.sourceRow(static_cast<size_t>(row - 1))) + 1;
+    return (matrix_ && read <= matrix_->LoadedRowCount()) || insertedRows_.count(row) > 0;
 }
 
 bool clsForm::IsEditedCell(const host::RangePtr& cell) const {
@@ -376,7 +379,7 @@ bool clsForm::rememberWrittenRow(long row, const std::string& where) {
     std::vector<Variant> values;
     for (auto& column : columns) values.push_back(std::move(column.front()));
     loaded_.setRow(index, std::move(values));
-    if (row > matrix_->LoadedRowCount()) insertedRows_.insert(row);
+    if (static_cast<long>(loaded_.sourceRow(index)) + 1 > matrix_->LoadedRowCount()) insertedRows_.insert(row);
     // What the database made of the row (an auto-number, a default, a cut text) is what the sheet shows.
     for (long c = 0; c < matrix_->FieldCount(); ++c) {
         clsField& field = matrix_->Field(c);

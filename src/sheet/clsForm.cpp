@@ -47,6 +47,7 @@ host::ProtectOptions sheetProtection() {
     host::ProtectOptions options;
     options.allowFormattingColumns = true;
     options.allowFiltering = true;
+    options.allowSorting = true;
     return options;
 }
 }  // namespace
@@ -574,6 +575,38 @@ void clsForm::RememberNewRowDefaults(long dataRow) {
     for (long k = 0; k < matrix_->FieldCount(); ++k)
         texts.push_back(trimBlanks(matrix_->Field(k).Cell()->Offset(dataRow, 0)->Value().text()));
     newRowDefaults_[dataRow] = std::move(texts);
+}
+
+void clsForm::RecordSort(long firstDataRow, const std::vector<long>& order) {
+    if (firstDataRow < 1 || order.empty()) return;
+    const size_t first = static_cast<size_t>(firstDataRow - 1);
+    std::vector<size_t> from(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (order[i] < 0 || static_cast<size_t>(order[i]) >= order.size())
+            raise(err::Critical, "A sort named a row outside the rows it sorted!", "clsForm");
+        from[i] = static_cast<size_t>(order[i]);
+    }
+    if (rowChanged_.size() < first + order.size()) rowChanged_.resize(first + order.size());
+    std::vector<std::string> flags(order.size());
+    for (size_t i = 0; i < order.size(); ++i) flags[i] = rowChanged_[first + from[i]];
+    for (size_t i = 0; i < order.size(); ++i) rowChanged_[first + i] = std::move(flags[i]);
+
+    std::map<long, std::vector<std::string>> defaults;
+    std::set<long> inserted;
+    const long last = firstDataRow + static_cast<long>(order.size()) - 1;
+    for (auto& [row, texts] : newRowDefaults_)
+        if (row < firstDataRow || row > last) defaults[row] = std::move(texts);
+    for (long row : insertedRows_)
+        if (row < firstDataRow || row > last) inserted.insert(row);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const long was = firstDataRow + static_cast<long>(from[i]), now = firstDataRow + static_cast<long>(i);
+        auto it = newRowDefaults_.find(was);
+        if (it != newRowDefaults_.end()) defaults[now] = std::move(it->second);
+        if (insertedRows_.count(was)) inserted.insert(now);
+    }
+    newRowDefaults_ = std::move(defaults);
+    insertedRows_ = std::move(inserted);
+    loaded_.reorder(first, from);
 }
 
 }  // namespace dalvera

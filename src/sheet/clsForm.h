@@ -95,6 +95,9 @@ public:
     // An undone or redone edit: its rows are flagged again exactly when one
     // of their cells still shows the edited colour, which came back with it.
     void RecordUndo(const host::RangePtr& target);
+    // A sort moved data rows first.. (1-based): row first+i is the one that was
+    // at first+order[i]. Flags, read values and inserted-row state go along.
+    void RecordSort(long firstDataRow, const std::vector<long>& order);
     // Remembers the texts of a new row's cells as F6 filled them.
     void RememberNewRowDefaults(long dataRow);
     void AddRow();

@@ -969,8 +969,25 @@ void SheetGrid::applyFilter(int32_t col, const QString& choice) {
 void SheetGrid::showFilterMenu(int32_t col, const QPoint& globalPos) {
     QMenu menu(this);
     menu.setObjectName("filterMenu");
+    const bool dutch = model_->locale().language == FormatLocale::Language::Dutch;
+    QAction* up = menu.addAction(dutch ? QStringLiteral("Oplopend sorteren") : QStringLiteral("Sort Ascending"));
+    up->setObjectName("sortAscending");
+    QAction* down = menu.addAction(dutch ? QStringLiteral("Aflopend sorteren") : QStringLiteral("Sort Descending"));
+    down->setObjectName("sortDescending");
+    menu.addSeparator();
     for (const auto& choice : filterChoices(col)) menu.addAction(choice);
-    if (QAction* chosen = menu.exec(globalPos)) applyFilter(col, chosen->text());
+    filterMenu_ = &menu;
+    QAction* chosen = menu.exec(globalPos);
+    filterMenu_ = nullptr;
+    if (chosen == up || chosen == down) sortBy(col, chosen == up);
+    else if (chosen) applyFilter(col, chosen->text());
+}
+
+void SheetGrid::sortBy(int32_t col, bool ascending) {
+    auto sheet = model_->worksheet();
+    if (!sheet) return;
+    guard_([&] { user_.sortRows(sheet, col, ascending); });
+    sync();
 }
 
 }  // namespace dalvera::gui

@@ -46,6 +46,10 @@ public:
     // The filter menu's entries for a column: "(all)" then the distinct values.
     std::vector<QString> filterChoices(int32_t col) const;
     void applyFilter(int32_t col, const QString& choice);
+    // The filter menu's sort entries, through the host's sort of the filter's rows.
+    void sortBy(int32_t col, bool ascending);
+    // The open filter menu, or nullptr.
+    QMenu* filterMenu() const { return filterMenu_; }
 
     QTableView* frozenView() const;
     // A cell editor is open, in the grid or in its frozen rows.
@@ -118,6 +122,7 @@ private:
     QVariant retyped_;
     KeyRunner keys_;
     QMenu* menu_ = nullptr;
+    QMenu* filterMenu_ = nullptr;
     QPersistentModelIndex pressedDropDown_;  // an arrow pressed, opened on release
     QPersistentModelIndex anchor_;           // where a Shift selection started
     bool extending_ = false;                 // a Shift move is changing the current cell

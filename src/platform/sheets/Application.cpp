@@ -265,6 +265,12 @@ void EmbeddedApplication::fireSheetUndo(const host::WorksheetPtr& sheet, const h
     for (auto* s : sinks) s->SheetUndo(sheet, target);
 }
 
+void EmbeddedApplication::fireSheetSort(const host::WorksheetPtr& sheet, long firstRow, const std::vector<long>& order) {
+    if (!enableEvents_) return;
+    auto sinks = sinks_;
+    for (auto* s : sinks) s->SheetSort(sheet, firstRow, order);
+}
+
 void EmbeddedApplication::fireSheetActivate(const host::WorksheetPtr& sheet) {
     if (!enableEvents_) return;
     auto sinks = sinks_;

@@ -139,6 +139,7 @@ public:
     void setClipboard(std::optional<Clipboard> c) { clipboard_ = std::move(c); }
     void fireSheetChange(const host::WorksheetPtr& sheet, const host::RangePtr& target);
     void fireSheetUndo(const host::WorksheetPtr& sheet, const host::RangePtr& target);
+    void fireSheetSort(const host::WorksheetPtr& sheet, long firstRow, const std::vector<long>& order);
     void fireSheetActivate(const host::WorksheetPtr& sheet);
     void fireWorkbookActivate(const host::WorkbookPtr& wb);
     bool fireBeforeSave(const host::WorkbookPtr& wb, bool saveAsUI);  // true when cancelled
@@ -275,6 +276,10 @@ public:
     void deleteRows(int32_t at, int32_t n);
     void insertColumns(int32_t at, int32_t n);
     void deleteColumns(int32_t at, int32_t n);
+    // Row first+i gets what row first+order[i] held: values, formats, comments.
+    void reorderRows(int32_t first, const std::vector<int32_t>& order);
+    // The last row holding a value in columns c1..c2; 0 when none does.
+    int32_t lastFilledRow(int32_t c1, int32_t c2) const;
 
     // Validation.
     void setValidation(const std::vector<Rect>& areas, const ValidationRule* rule);  // nullptr deletes
@@ -408,6 +413,10 @@ public:
     Result fillDown(const host::RangePtr& selection);
     // One value pasted into every cell of the block.
     Result fillBlock(const host::RangePtr& block, const std::string& text);
+    // Sorts the rows of the AutoFilter range below its headings by one of its
+    // columns (1-based sheet column): numbers before texts (after them when
+    // descending), texts without regard to case, blanks last both ways. The sheet must allow sorting.
+    Result sortRows(const host::WorksheetPtr& sheet, int32_t column, bool ascending);
 
 private:
     struct CellState {

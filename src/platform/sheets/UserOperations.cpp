@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -177,6 +178,75 @@ UserOperations::Result UserOperations::clear(const host::RangePtr& range) {
     for (auto& a : areas) sheet->clearValues(a);
     sheet->changed(areas);
     if (kept) finish(std::move(step), Result::Accepted);
+    return Result::Accepted;
+}
+
+namespace {
+// Blanks last whichever way; numbers (dates, amounts) before texts.
+int sortClass(const Variant& v) {
+    if (v.isEmpty() || v.isNull()) return 2;
+    if (v.isString()) return v.text().empty() ? 2 : 1;
+    return 0;
+}
+}  // namespace
+
+UserOperations::Result UserOperations::sortRows(const host::WorksheetPtr& hostSheet, int32_t column, bool ascending) {
+    auto sheet = std::dynamic_pointer_cast<WorksheetImpl>(hostSheet);
+    if (!sheet || editing()) return Result::Refused;
+    const SheetModel& m = sheet->model();
+    if (!m.autoFilter()) return Result::Refused;
+    const Rect range = m.autoFilter()->range;
+    if (column < range.c1 || column > range.c2 || range.r2 <= range.r1) return Result::Refused;
+    const auto& p = m.protection();
+    if (p.on && p.options.contents && !p.options.allowSorting) {
+        bool dutch = entryLocale(app_.countryCode()).dutch;
+        app_.messageBox(dutch ? kProtectedNl : kProtectedEn, host::mb::OKOnly + host::mb::Exclamation);
+        return Result::Refused;
+    }
+    // The rows the filter covers, up to the last one holding anything, and
+    // rows added right below it (a new record) as their own region's part.
+    const int32_t first = range.r1 + 1;
+    int32_t last = std::min(sheet->lastFilledRow(range.c1, range.c2), range.r2);
+    auto filled = [&](int32_t r) {
+        for (int32_t c = range.c1; c <= range.c2; ++c)
+            if (!m.value(r, c).isEmpty()) return true;
+        return false;
+    };
+    if (last == range.r2)
+        while (last < kMaxRows && filled(last + 1)) ++last;
+    if (last <= first) return Result::Accepted;
+    struct Key {
+        int cls;
+        double number;
+        std::string text;
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(last - first + 1));
+    for (int32_t r = first; r <= last; ++r) {
+        Variant v = m.value(r, column);
+        Key k{sortClass(v), 0, {}};
+        if (k.cls == 0) k.number = v.isBoolean() ? (v.toBool() ? 1 : 0) : v.toDouble();
+        else if (k.cls == 1) k.text = lowerAscii(v.text());
+        keys.push_back(std::move(k));
+    }
+    std::vector<int32_t> order(keys.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = int32_t(i);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        const Key &x = keys[size_t(a)], &y = keys[size_t(b)];
+        // Descending turns numbers-before-texts round too; blanks stay last.
+        if (x.cls != y.cls) return x.cls == 2 || y.cls == 2 ? x.cls < y.cls : ascending == (x.cls < y.cls);
+        if (x.cls == 2) return false;
+        if (x.cls == 0) return ascending ? x.number < y.number : y.number < x.number;
+        return ascending ? x.text < y.text : y.text < x.text;
+    });
+    bool moved = false;
+    for (size_t i = 0; i < order.size() && !moved; ++i) moved = order[i] != int32_t(i);
+    if (!moved) return Result::Accepted;
+    clearHistory();  // the steps name cells that now hold other rows
+    sheet->reorderRows(first, order);
+    sheet->book().markChanged();
+    if (app_.EnableEvents())
+        app_.fireSheetSort(sheet, first, std::vector<long>(order.begin(), order.end()));
     return Result::Accepted;
 }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -329,6 +330,43 @@ void WorksheetImpl::changed(const std::vector<Rect>& areas) {
 }
 
 // ---- Rows and columns -------------------------------------------------------
+
+int32_t WorksheetImpl::lastFilledRow(int32_t c1, int32_t c2) const {
+    const SheetModel& m = model();
+    int32_t last = 0;
+    for (int32_t c = c1; c <= c2; ++c)
+        if (const ColumnStore* s = m.column(c)) last = std::max(last, s->lastRow());
+    return last;
+}
+
+void WorksheetImpl::reorderRows(int32_t first, const std::vector<int32_t>& order) {
+    SheetModel& m = model();
+    ++structure_;  // addresses kept from before name other cells now
+    const int32_t n = static_cast<int32_t>(order.size());
+    for (int32_t c = 1; c <= m.columnCount(); ++c) {
+        ColumnStore* s = m.column(c);
+        if (!s) continue;
+        std::vector<CellValue> values(order.size());
+        std::vector<uint32_t> styles(order.size());
+        for (int32_t i = 0; i < n; ++i) {
+            values[size_t(i)] = s->get(first + order[size_t(i)]);
+            styles[size_t(i)] = s->styles.at(first + order[size_t(i)]);
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            s->set(first + i, values[size_t(i)]);
+            s->styles.set(first + i, first + i, styles[size_t(i)]);
+        }
+    }
+    std::vector<int32_t> to(order.size());
+    for (int32_t i = 0; i < n; ++i) to[size_t(order[size_t(i)])] = first + i;
+    std::map<std::pair<int32_t, int32_t>, CommentData> comments;
+    for (auto& [pos, data] : m.comments_) {
+        const bool inside = pos.first >= first && pos.first < first + n;
+        comments[{inside ? to[size_t(pos.first - first)] : pos.first, pos.second}] = data;
+    }
+    m.comments_ = std::move(comments);
+    if (m.autoFilter_) applyFilters();
+}
 
 void WorksheetImpl::insertRows(int32_t at, int32_t n) {
     SheetModel& m = model();

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <QAbstractItemView>
+#include <QMenu>
 #include <QComboBox>
 #include <QCompleter>
 #include <QLineEdit>
@@ -382,6 +383,15 @@ TEST_F(SheetKeysTest, DutchNamesNewSheetsAndTheRibbonNeverCutsALabel) {
             EXPECT_LE(b->fontMetrics().horizontalAdvance(line), b->width()) << line.toStdString();
     }
     EXPECT_GE(shown, 5);
+    // The host's own File entry speaks the host's language too.
+    auto* file = w.findChild<QToolButton*>("fileButton");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->text(), "Bestand");
+    emit file->menu()->aboutToShow();  // filled as it opens
+    QStringList entries;
+    for (QAction* a : file->menu()->actions()) entries << a->text();
+    EXPECT_TRUE(entries.contains("Opslaan &als...")) << entries.join(", ").toStdString();
+    EXPECT_FALSE(entries.contains("Save &As...")) << entries.join(", ").toStdString();
     if (const char* dir = std::getenv("DALVERA_SHOTS")) w.grab().save(QString(dir) + "/ribbon-nl-1000.png");
 }
 

@@ -30,28 +30,45 @@ struct BuiltInControl {
     long id;
     int type;
     const char* caption;
+    const char* captionNl;  // as a Dutch host names it
     int faceId;
 };
 
 // The host's own controls, by id. Controls.Add with one of these ids adds a
 // copy of that control; other ids than 1 are refused.
 constexpr BuiltInControl kBuiltIns[] = {
-    {30002, host::ctl::Popup, "&File", 0},       {30003, host::ctl::Popup, "&Edit", 0},
-    {30004, host::ctl::Popup, "&View", 0},       {30005, host::ctl::Popup, "&Insert", 0},
-    {30006, host::ctl::Popup, "F&ormat", 0},     {30007, host::ctl::Popup, "&Tools", 0},
-    {30011, host::ctl::Popup, "&Data", 0},       {30009, host::ctl::Popup, "&Window", 0},
-    {30010, host::ctl::Popup, "&Help", 0},       {18, host::ctl::Button, "&New...", 18},
-    {23, host::ctl::Button, "&Open...", 23},     {106, host::ctl::Button, "&Close", 106},
-    {3, host::ctl::Button, "&Save", 3},          {748, host::ctl::Button, "Save &As...", 748},
-    {4, host::ctl::Button, "&Print...", 4},      {752, host::ctl::Button, "E&xit", 752},
-    {128, host::ctl::Button, "&Undo", 128},      {21, host::ctl::Button, "Cu&t", 21},
-    {19, host::ctl::Button, "&Copy", 19},        {22, host::ctl::Button, "&Paste", 22},
-    {3125, host::ctl::Button, "Clear Co&ntents", 3125}, {113, host::ctl::Button, "&Bold", 113},
-    {114, host::ctl::Button, "&Italic", 114},    {115, host::ctl::Button, "&Underline", 115},
-    {984, host::ctl::Button, "&Help", 984},      {927, host::ctl::Button, "&About", 927},
-    {3627, host::ctl::Button, "&Options...", 3627}, {601, host::ctl::Button, "&Sort...", 601},
-    {899, host::ctl::Button, "&Filter", 899},    {1849, host::ctl::Button, "&Freeze Panes", 1849},
-    {3183, host::ctl::Button, "&Insert...", 3183}, {292, host::ctl::Button, "&Delete...", 292},
+    {30002, host::ctl::Popup, "&File", "&Bestand", 0},
+    {30003, host::ctl::Popup, "&Edit", "Be&werken", 0},
+    {30004, host::ctl::Popup, "&View", "Beel&d", 0},
+    {30005, host::ctl::Popup, "&Insert", "&Invoegen", 0},
+    {30006, host::ctl::Popup, "F&ormat", "Op&maak", 0},
+    {30007, host::ctl::Popup, "&Tools", "E&xtra", 0},
+    {30011, host::ctl::Popup, "&Data", "&Data", 0},
+    {30009, host::ctl::Popup, "&Window", "&Venster", 0},
+    {30010, host::ctl::Popup, "&Help", "&Help", 0},
+    {18, host::ctl::Button, "&New...", "&Nieuw...", 18},
+    {23, host::ctl::Button, "&Open...", "&Openen...", 23},
+    {106, host::ctl::Button, "&Close", "Sl&uiten", 106},
+    {3, host::ctl::Button, "&Save", "Op&slaan", 3},
+    {748, host::ctl::Button, "Save &As...", "Opslaan &als...", 748},
+    {4, host::ctl::Button, "&Print...", "Af&drukken...", 4},
+    {752, host::ctl::Button, "E&xit", "Af&sluiten", 752},
+    {128, host::ctl::Button, "&Undo", "&Ongedaan maken", 128},
+    {21, host::ctl::Button, "Cu&t", "K&nippen", 21},
+    {19, host::ctl::Button, "&Copy", "&Kopiëren", 19},
+    {22, host::ctl::Button, "&Paste", "&Plakken", 22},
+    {3125, host::ctl::Button, "Clear Co&ntents", "&Inhoud wissen", 3125},
+    {113, host::ctl::Button, "&Bold", "&Vet", 113},
+    {114, host::ctl::Button, "&Italic", "C&ursief", 114},
+    {115, host::ctl::Button, "&Underline", "&Onderstrepen", 115},
+    {984, host::ctl::Button, "&Help", "&Help", 984},
+    {927, host::ctl::Button, "&About", "&Info", 927},
+    {3627, host::ctl::Button, "&Options...", "&Opties...", 3627},
+    {601, host::ctl::Button, "&Sort...", "&Sorteren...", 601},
+    {899, host::ctl::Button, "&Filter", "&Filter", 899},
+    {1849, host::ctl::Button, "&Freeze Panes", "Titels &blokkeren", 1849},
+    {3183, host::ctl::Button, "&Insert...", "&Invoegen...", 3183},
+    {292, host::ctl::Button, "&Delete...", "&Verwijderen...", 292},
 };
 
 const BuiltInControl* findBuiltIn(long id) {
@@ -70,6 +87,7 @@ struct Hub {
     std::function<void(long)> onBuiltIn;
     ControlPtr action;
     int quiet = 0;
+    bool dutch = false;
 
     void changed() {
         if (quiet == 0 && onChange) onChange();
@@ -287,7 +305,7 @@ ControlPtr ControlList::Add(int type, long id, const std::string& parameter, lon
     size_t at = insertionPoint(before);
     auto c = std::make_shared<ControlImpl>(hub_, type, builtIn ? id : 1);
     if (builtIn) {
-        c->caption = builtIn->caption;
+        c->caption = hub().dutch ? builtIn->captionNl : builtIn->caption;
         c->faceId = builtIn->faceId;
     }
     c->parameter = parameter;
@@ -563,6 +581,7 @@ void buildStartState(Hub& hub, const std::shared_ptr<Hub>& self, const CommandBa
 
 CommandBarSet::CommandBarSet(MacroRunner runner, CommandBarOptions options) : hub_(std::make_shared<Hub>()) {
     hub_->runner = std::move(runner);
+    hub_->dutch = options.dutch;
     ++hub_->quiet;
     buildStartState(*hub_, hub_, options);
     --hub_->quiet;

@@ -15,6 +15,8 @@ struct CommandBarOptions {
     // A host without a Help menu on its worksheet menu bar (some localised or
     // trimmed hosts); the add-in's menu then lands on position 2.
     bool helpMenu = true;
+    // A Dutch host: its own controls carry Dutch captions.
+    bool dutch = false;
 };
 
 namespace cbdetail {

@@ -45,6 +45,14 @@ bool isDatabaseExtension(const std::string& ext) {
     return false;
 }
 
+// An MS Access file keeps its own password in its header, told apart from the engine's.
+bool isAccessFile(const std::string& path) {
+    auto dot = path.find_last_of("./\\");
+    if (dot == std::string::npos || path[dot] != '.') return false;
+    std::string ext = lowerAscii(path.substr(dot + 1));
+    return ext == "mdb" || ext == "mde" || ext == "accdb" || ext == "accde";
+}
+
 std::string removeQuotes(const std::string& s) {
     std::string out;
     for (char c : s)
@@ -263,7 +271,8 @@ bool clsDSAccess::ConnectDAO() {
             if (!isPasswordRefusal(e.number())) passOn(e);
         }
         if (password.empty()) return false;
-        ShowMessage(PasswordErrorText(), host::mb::Exclamation);
+        ShowMessage(isAccessFile(dbPath_) ? GetMessage(267, Variant(dbPath_)) : PasswordErrorText(),
+                    host::mb::Exclamation);
     }
 }
 

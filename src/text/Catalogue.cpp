@@ -538,6 +538,11 @@ constexpr MessageText kMessages[] = {
      "Nothing has been opened. Repair the file in the program that made it, or use a backup.",
      "Het MS Access-bestand {1} is beschadigd: het kan niet tot het einde worden gelezen.\r"
      "Er is niets geopend. Herstel het bestand in het programma waarmee het is gemaakt, of gebruik een reservekopie."},
+    {267,
+     "The password for the MS Access file {1} is not correct (capitals count).\r"
+     "Type it again, or choose Cancel to open nothing.",
+     "Het wachtwoord voor het MS Access-bestand {1} is onjuist (hoofdletters tellen mee).\r"
+     "Typ het opnieuw, of kies Annuleren om niets te openen."},
     {270,
      "Enter an ODBC connection string or the name of a data source (DSN).",
      "Voer een ODBC-verbindingstekst of de naam van een gegevensbron (DSN) in."},

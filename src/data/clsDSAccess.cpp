@@ -24,6 +24,7 @@ constexpr long BadPassword = 3031;
 constexpr long OdbcFailed = 3151;
 constexpr long TableLocked = 3008;
 constexpr long DamagedFile = 3049;  // the reader stopped on the file or did not finish
+constexpr long EncryptedFile = 3900;  // an ACE file with a password (or damaged)
 constexpr long OpenFileFlags = 6148;  // file and path must exist, no read-only box
 
 bool isPasswordRefusal(long number) { return number == BadAccount || number == BadPassword; }
@@ -234,6 +235,7 @@ bool clsDSAccess::ConnectDAO() {
     auto passOn = [this](const Error& e) {
         if (e.number() == OdbcFailed) raise(err::Exclamation, GetMessage(56), "IDS_ConnectDAO");
         if (e.number() == DamagedFile) raise(err::Exclamation, GetMessage(266, Variant(dbPath_)), "IDS_ConnectDAO");
+        if (e.number() == EncryptedFile) raise(err::Exclamation, GetMessage(268, Variant(dbPath_)), "IDS_ConnectDAO");
         if (const int16_t message = clsDS::FileFailureMessage(e.number()))
             raise(err::Exclamation, GetMessage(message, Variant(dbPath_)), "IDS_ConnectDAO");
         throw Error(e.number(), e.description(), "IDS_ConnectDAO");

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/access/AccessFile.h"
 #include "platform/access/Password.h"
 #include "platform/jet/Jet.h"
 #include "runtime/Error.h"
@@ -13,10 +14,11 @@
 namespace dalvera::access::test {
 namespace {
 
-long errorOf(const std::function<void()>& f) {
+long errorOf(const std::function<void()>& f, std::string* text = nullptr) {
     try {
         f();
     } catch (const Error& e) {
+        if (text) *text = e.description();
         return e.number();
     }
     return 0;
@@ -128,6 +130,32 @@ TEST_F(AccessPassword, ConvertNeedsThePasswordOption) {
     std::vector<std::string> got;
     for (const auto& r : db.rows("SELECT A FROM Table1 ORDER BY rowid")) got.push_back("\"" + r[0] + "\"");
     EXPECT_EQ(got, exportedA(dataFile("testV2003.mdb")));
+}
+
+// An ACE file with a password is encrypted past its header page: the pages
+// after it are scrambled here with a fixed seed, as encryption leaves them.
+TEST_F(AccessPassword, AnAceFileThatCannotBeReadIsToldAsEncryptedAJetFileAsDamaged) {
+    for (const char* name : {"testV2010.accdb", "testV2003.mdb"}) {
+        SCOPED_TRACE(name);
+        std::string bytes = fileBytes(dataFile(name));
+        uint32_t seed = 7;
+        for (size_t k = 4096; k < bytes.size(); ++k) {
+            seed = seed * 1103515245u + 12345u;
+            bytes[k] ^= static_cast<char>(seed >> 16);
+        }
+        const std::string path = dir / (std::string("scrambled-") + name);
+        std::ofstream(path, std::ios::binary) << bytes;
+        std::string text;
+        long number = errorOf([&] { jet::daoProvider()->NewPrivateEngine()->Workspaces(0)->OpenDatabase(path); }, &text);
+        if (std::string(name).find(".accdb") != std::string::npos) {
+            EXPECT_EQ(number, EncryptedFile) << text;
+            EXPECT_NE(text.find("encrypted with a password"), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(number, 3343) << text;
+            EXPECT_EQ(text.find("encrypted"), std::string::npos) << text;
+        }
+        EXPECT_EQ(fileBytes(path), bytes);
+    }
 }
 
 }  // namespace

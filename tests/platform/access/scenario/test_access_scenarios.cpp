@@ -257,5 +257,24 @@ TEST_F(AccessScenario, AWrongPasswordIsToldInDutchAndCancelOpensNothing) {
     EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), previousTables);
 }
 
+TEST_F(AccessScenario, AnAccdbThatIsEncryptedIsToldSoInDutchAndHowToProceed) {
+    startAddin();
+    SetCountryCode(31);
+    // Its pages after the header scrambled, as a password's encryption leaves them.
+    std::string bytes = fileBytes(dataFile("testV2010.accdb"));
+    for (size_t k = 4096; k < bytes.size(); ++k) bytes[k] ^= static_cast<char>(0x5A + k % 7);
+    const std::string path = dir_ + "/versleuteld.accdb";
+    std::ofstream(path, std::ios::binary) << bytes;
+    ui_.expectOpenFile(path);
+    const std::string message = GetMessage(268, Variant(path));
+    ui_.expectMsgBox(host::answer::OK, message.substr(0, message.find('\r')));
+    clickOpenDatabase();
+    ui_.verifyAllConsumed();
+    EXPECT_NE(ui_.lastMessage().find("wachtwoord versleuteld"), std::string::npos) << ui_.lastMessage();
+    EXPECT_NE(ui_.lastMessage().find("verwijder daar het wachtwoord"), std::string::npos) << ui_.lastMessage();
+    EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), std::vector<std::string>{});
+    EXPECT_EQ(fileBytes(path), bytes);
+}
+
 }  // namespace
 }  // namespace dalvera::testing

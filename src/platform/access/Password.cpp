@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "runtime/Error.h"
 
 namespace dalvera::access {
@@ -66,11 +68,18 @@ std::optional<std::string> headerPassword(const std::string& path) {
     in.read(reinterpret_cast<char*>(h), sizeof h);
     if (in.gcount() < static_cast<std::streamsize>(sizeof h)) return std::nullopt;
     if (std::memcmp(h + 4, "Standard Jet DB", 15) != 0) return std::nullopt;
+    // What is no whole Jet file is the reader's to refuse, before any password is asked.
+    struct stat st {};
+    const long pageSize = h[0x14] == 0 ? 2048 : 4096;
+    if (::stat(path.c_str(), &st) != 0 || st.st_size < pageSize * 3 || st.st_size % pageSize != 0)
+        return std::nullopt;
     const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
     rc4(key, sizeof key, h + Start, Length);
     std::string out;
     if (h[0x14] == 0) {
-        for (size_t k = 0; k < 20 && h[PasswordAt + k]; ++k) appendCp1252(out, h[PasswordAt + k]);
+        size_t n = 0;
+        while (n < 20 && h[PasswordAt + n]) ++n;
+        for (size_t k = 0; k < n; ++k) appendCp1252(out, h[PasswordAt + k]);
         return out;
     }
     double created = 0;
@@ -80,10 +89,11 @@ std::optional<std::string> headerPassword(const std::string& path) {
                              static_cast<unsigned char>(days >> 16), static_cast<unsigned char>(days >> 24)};
     unsigned char pw[40];
     for (size_t k = 0; k < 40; ++k) pw[k] = h[PasswordAt + k] ^ mask[k % 4];
-    for (size_t k = 0; k + 1 < 40; k += 2) {
+    size_t n = 0;
+    while (n < 40 && (pw[n] || pw[n + 1])) n += 2;
+    for (size_t k = 0; k < n; k += 2) {
         uint32_t c = pw[k] | (pw[k + 1] << 8);
-        if (c == 0) break;
-        if (c >= 0xD800 && c < 0xDC00 && k + 3 < 40) {
+        if (c >= 0xD800 && c < 0xDC00 && k + 3 < n) {
             uint32_t low = pw[k + 2] | (pw[k + 3] << 8);
             if (low >= 0xDC00 && low < 0xE000) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);

@@ -7,8 +7,8 @@
 namespace dalvera::access {
 
 // The password the header of path keeps (UTF-8), "" when it has none;
-// nullopt when the header holds no readable password (ACE files, which are
-// encrypted when they have one, and files too short for a header).
+// it ends at the first zero character. nullopt for what holds no such password:
+// ACE files (encrypted when they have one) and what is no whole Jet file.
 std::optional<std::string> headerPassword(const std::string& path);
 
 // Raises 3031 when path is a Jet file whose password is not typed; capitals count.

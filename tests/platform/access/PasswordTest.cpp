@@ -156,6 +156,10 @@ TEST_F(AccessPassword, AnAceFileThatCannotBeReadIsToldAsEncryptedAJetFileAsDamag
         }
         EXPECT_EQ(fileBytes(path), bytes);
     }
+    // Cut short, a file with a password is refused as damaged before anything is asked.
+    const std::string cut = copyWithPassword("testV2003.mdb", u"Sesam");
+    std::filesystem::resize_file(cut, 4096 * 2 + 100);
+    EXPECT_EQ(errorOf([&] { jet::daoProvider()->NewPrivateEngine()->Workspaces(0)->OpenDatabase(cut); }), 3343);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ constexpr long BadPassword = 3031;
 constexpr long OdbcFailed = 3151;
 constexpr long TableLocked = 3008;
 constexpr long DamagedFile = 3049;  // the reader stopped on the file or did not finish
+constexpr long EncryptedFile = 3900;  // an ACE file with a password (or damaged)
 constexpr long OpenFileFlags = 6148;  // file and path must exist, no read-only box
 
 bool isPasswordRefusal(long number) { return number == BadAccount || number == BadPassword; }
@@ -43,6 +44,14 @@ bool isDatabaseExtension(const std::string& ext) {
     for (const char* e : {"mdb", "mde", "accdb", "accde", "sqlite", "sqlite3", "db"})
         if (ext == e) return true;
     return false;
+}
+
+// An MS Access file keeps its own password in its header, told apart from the engine's.
+bool isAccessFile(const std::string& path) {
+    auto dot = path.find_last_of("./\\");
+    if (dot == std::string::npos || path[dot] != '.') return false;
+    std::string ext = lowerAscii(path.substr(dot + 1));
+    return ext == "mdb" || ext == "mde" || ext == "accdb" || ext == "accde";
 }
 
 std::string removeQuotes(const std::string& s) {
@@ -226,6 +235,7 @@ bool clsDSAccess::ConnectDAO() {
     auto passOn = [this](const Error& e) {
         if (e.number() == OdbcFailed) raise(err::Exclamation, GetMessage(56), "IDS_ConnectDAO");
         if (e.number() == DamagedFile) raise(err::Exclamation, GetMessage(266, Variant(dbPath_)), "IDS_ConnectDAO");
+        if (e.number() == EncryptedFile) raise(err::Exclamation, GetMessage(268, Variant(dbPath_)), "IDS_ConnectDAO");
         if (const int16_t message = clsDS::FileFailureMessage(e.number()))
             raise(err::Exclamation, GetMessage(message, Variant(dbPath_)), "IDS_ConnectDAO");
         throw Error(e.number(), e.description(), "IDS_ConnectDAO");
@@ -263,7 +273,8 @@ bool clsDSAccess::ConnectDAO() {
             if (!isPasswordRefusal(e.number())) passOn(e);
         }
         if (password.empty()) return false;
-        ShowMessage(PasswordErrorText(), host::mb::Exclamation);
+        ShowMessage(isAccessFile(dbPath_) ? GetMessage(267, Variant(dbPath_)) : PasswordErrorText(),
+                    host::mb::Exclamation);
     }
 }
 

@@ -538,6 +538,20 @@ constexpr MessageText kMessages[] = {
      "Nothing has been opened. Repair the file in the program that made it, or use a backup.",
      "Het MS Access-bestand {1} is beschadigd: het kan niet tot het einde worden gelezen.\r"
      "Er is niets geopend. Herstel het bestand in het programma waarmee het is gemaakt, of gebruik een reservekopie."},
+    {267,
+     "The password for the MS Access file {1} is not correct (capitals count).\r"
+     "Type it again, or choose Cancel to open nothing.",
+     "Het wachtwoord voor het MS Access-bestand {1} is onjuist (hoofdletters tellen mee).\r"
+     "Typ het opnieuw, of kies Annuleren om niets te openen."},
+    {268,
+     "The MS Access file {1} cannot be read: it is encrypted with a password, which this program cannot decode, "
+     "or it is damaged. Nothing has been opened.\r"
+     "If it has a password: open it in the program that made it, remove the password there (or save a copy "
+     "without one), and open that file here.",
+     "Het MS Access-bestand {1} kan niet worden gelezen: het is met een wachtwoord versleuteld, wat dit programma "
+     "niet kan ontcijferen, of het is beschadigd. Er is niets geopend.\r"
+     "Als het een wachtwoord heeft: open het in het programma waarmee het is gemaakt, verwijder daar het "
+     "wachtwoord (of sla een kopie zonder wachtwoord op) en open dat bestand hier."},
     {270,
      "Enter an ODBC connection string or the name of a data source (DSN).",
      "Voer een ODBC-verbindingstekst of de naam van een gegevensbron (DSN) in."},

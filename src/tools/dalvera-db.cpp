@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/access/Mirror.h"
+#include "platform/access/Password.h"
 #include "platform/jet/Jet.h"
 #include "platform/jet/Script.h"
 #include "platform/jet/Security.h"
@@ -37,9 +38,10 @@ const char* const Help = R"(Usage: dalvera-db COMMAND ...
   convert ACCESS OUT            write the tables, rows, field properties,
                                 indexes, relations and saved queries of an MS
                                 Access file (.mdb, .mde, .accdb, .accde) to a
-                                new, editable database OUT
+                                new, editable database OUT; one with a
+                                database password needs --password
 
-Options for opening FILE (password, secure, info, sql):
+Options for opening FILE (password, secure, info, sql, convert):
   --password P                  the database password
   --systemdb W --user U --logon L   a workgroup logon
 
@@ -265,6 +267,10 @@ const char* noticeText(access::Notice::Kind k) {
 
 int convert(const Options& o) {
     if (o.args.size() != 2) raise(5, "convert needs ACCESS and OUT.", "dalvera-db");
+    // libmdb would read it without the password: the header is asked here.
+    if (auto stored = access::headerPassword(o.args[0]); stored && !stored->empty() && o.password.empty())
+        raise(3031, "The file '" + o.args[0] + "' has a database password; give it with --password.", "dalvera-db");
+    access::checkPassword(o.args[0], o.password);
     auto report = access::writeEngineDatabase(o.args[0], o.args[1]);
     std::cout << o.args[1] << ": " << report.tables << (report.tables == 1 ? " table, " : " tables, ") << report.rows
               << (report.rows == 1 ? " row, " : " rows, ") << report.queries

@@ -109,10 +109,14 @@ File::File(const std::string& path) : path_(path), h_(std::make_unique<Handle>()
     case MDB_VER_ACCDB_2016: format_ = Format::Ace16; break;
     default: format_ = Format::Ace17; break;
     }
-    // An encrypted file gives no readable catalogue.
-    if (!mdb_read_catalog(h_->mdb, MDB_ANY) || !h_->entry("MSysObjects"))
-        raise(3343,
+    // An ACE file with a password is encrypted past its header: no readable catalogue.
+    // A Jet file's password encrypts nothing, so there it can only be damage.
+    if (!mdb_read_catalog(h_->mdb, MDB_ANY) || !h_->entry("MSysObjects")) {
+        if (format_ == Format::Jet3 || format_ == Format::Jet4)
+            raise(3343, "The file '" + path + "' cannot be read: it is damaged.", Source);
+        raise(EncryptedFile,
               "The file '" + path + "' cannot be read: it is encrypted with a password or it is damaged.", Source);
+    }
 }
 
 File::~File() = default;

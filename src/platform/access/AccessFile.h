@@ -11,6 +11,9 @@
 
 namespace dalvera::access {
 
+// The engine's own number: an ACE file that is encrypted (it has a password) or damaged.
+constexpr long EncryptedFile = 3900;
+
 enum class Format { Jet3, Jet4, Ace12, Ace14, Ace15, Ace16, Ace17 };
 const char* formatName(Format f);
 
@@ -67,8 +70,8 @@ struct Cell {
 
 class File {
 public:
-    // Raises 3024 (missing), 3343 (not a Jet/ACE file or damaged header) and
-    // 3031-style refusals for encrypted files the reader cannot decode.
+    // Raises 3024 (missing), 3343 (not a Jet/ACE file or damaged) and
+    // EncryptedFile for an ACE file whose catalogue cannot be read.
     explicit File(const std::string& path);
     ~File();
     File(const File&) = delete;

@@ -14,6 +14,7 @@
 
 #include "host/Dao.h"
 #include "platform/access/Mirror.h"
+#include "platform/access/Password.h"
 #include "platform/jet/Catalog.h"
 #include "platform/jet/Security.h"
 #include "platform/jet/sql/JetSql.h"
@@ -341,6 +342,8 @@ std::shared_ptr<Session> Session::open(const std::string& path, bool readOnly, c
     case FileKind::Unreadable:
         raise(3051, "The database engine cannot open the file '" + path + "'. You need permission to read it.", Source);
     case FileKind::JetOrAce: {
+        // libmdb reads a file with a password without it: the header is asked first.
+        access::checkPassword(path, password);
         // An Access file is read into a mirror in the engine's format; the file itself is never written.
         auto s = open(access::mirrorFor(path), true, std::string(), logon);
         s->path_ = path;

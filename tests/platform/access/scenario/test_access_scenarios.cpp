@@ -1,9 +1,11 @@
 // Opening an .accdb through the dialog as a person does: told it is read-only,
 // a table with its rules and the list its relationship gives, queries run or
-// refused, then converted, and the copy takes an edit with F7.
+// refused, then converted, and the copy takes an edit with F7; a file with a
+// database password asks for it.
 #include <sqlite3.h>
 
 #include "platform/access/AccessFixture.h"
+#include "platform/access/HeaderPassword.h"
 #include "platform/access/Mirror.h"
 #include "sheet/TableSheetFixture.h"
 #include "text/modGlobalization.h"
@@ -185,6 +187,93 @@ TEST_F(AccessScenario, AFileThatMakesTheReaderLoopIsToldAsDamagedInDutchAndThePr
     // The next file opens as ever.
     openAccess(copyIn("queryTestV2003.mdb"));
     EXPECT_FALSE(captions(goApplication->Toolbar(), tag::Tables).empty());
+}
+
+TEST_F(AccessScenario, AnMdbWithAPasswordAsksForItRefusesAWrongOneAndOpensWithTheRightOne) {
+    const std::string path = copyIn("testV2003.mdb");
+    access::test::writePassword(path, u"Sesam");
+    const std::string before = fileBytes(path);
+    startAddin();
+    ui_.expectOpenFile(path);
+    ui_.expectForm("frmPassword", [](host::Form& f) {
+        EXPECT_EQ(f.caption, GetCaption("frmPassword"));
+        testing::type(f, "txtPassword", "sesam");
+        click(f, "cmdOK");
+    });
+    const std::string wrong = GetMessage(267, Variant(path));
+    ui_.expectMsgBox(host::answer::OK, wrong.substr(0, wrong.find('\r')), host::mb::Exclamation);
+    ui_.expectForm("frmPassword", [](host::Form& f) {
+        testing::type(f, "txtPassword", "Sesam");
+        click(f, "cmdOK");
+    });
+    ui_.expectForm("frmMessage", [&](host::Form& f) { click(f, "cmdOK"); });
+    expectHint();
+    clickOpenDatabase();
+    ui_.verifyAllConsumed();
+    EXPECT_NE(wrong.find("not correct"), std::string::npos) << wrong;
+    ASSERT_EQ(goApplication->DataSource()->Connector(), path);
+    auto tables = captions(goApplication->Toolbar(), tag::Tables);
+    EXPECT_NE(std::find(tables.begin(), tables.end(), "Table1"), tables.end());
+
+    ui_.expectForm("frmMessage", [&](host::Form& f) { click(f, "cmdOK"); });
+    clickTable("Table1");
+    const auto exported = exportedColumn(path, "Table1", 0);
+    ASSERT_EQ(form().RowCount(), static_cast<long>(exported.size()));
+    std::vector<std::string> shown;
+    for (size_t k = 0; k < exported.size(); ++k) shown.push_back(cell("A", static_cast<long>(k + 1))->Value().text());
+    auto sortedExport = exported;
+    std::sort(shown.begin(), shown.end());
+    std::sort(sortedExport.begin(), sortedExport.end());
+    EXPECT_EQ(shown, sortedExport);
+    EXPECT_EQ(fileBytes(path), before);
+}
+
+TEST_F(AccessScenario, AWrongPasswordIsToldInDutchAndCancelOpensNothing) {
+    startAddin();
+    openAccess(copyIn("testV1997.mdb"));
+    auto previous = goApplication->DataSource();
+    const auto previousTables = captions(goApplication->Toolbar(), tag::Tables);
+    SetCountryCode(31);
+    const std::string path = dir_ + "/geheim.mdb";
+    std::filesystem::copy_file(dataFile("testV2003.mdb"), path);
+    access::test::writePassword(path, u"Sesam");
+    ui_.clearShown();
+    ui_.expectOpenFile(path);
+    ui_.expectForm("frmPassword", [](host::Form& f) {
+        testing::type(f, "txtPassword", "fout");
+        click(f, "cmdOK");
+    });
+    const std::string wrong = GetMessage(267, Variant(path));
+    ui_.expectMsgBox(host::answer::OK, wrong.substr(0, wrong.find('\r')), host::mb::Exclamation);
+    ui_.expectForm("frmPassword", [](host::Form& f) {
+        testing::type(f, "txtPassword", "Sesam");
+        click(f, "cmdCancel");
+    });
+    clickOpenDatabase();
+    ui_.verifyAllConsumed();
+    EXPECT_NE(ui_.lastMessage().find("onjuist"), std::string::npos) << ui_.lastMessage();
+    EXPECT_EQ(ui_.count(PromptKind::MsgBox), 1u);
+    EXPECT_EQ(goApplication->DataSource(), previous);
+    EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), previousTables);
+}
+
+TEST_F(AccessScenario, AnAccdbThatIsEncryptedIsToldSoInDutchAndHowToProceed) {
+    startAddin();
+    SetCountryCode(31);
+    // Its pages after the header scrambled, as a password's encryption leaves them.
+    std::string bytes = fileBytes(dataFile("testV2010.accdb"));
+    for (size_t k = 4096; k < bytes.size(); ++k) bytes[k] ^= static_cast<char>(0x5A + k % 7);
+    const std::string path = dir_ + "/versleuteld.accdb";
+    std::ofstream(path, std::ios::binary) << bytes;
+    ui_.expectOpenFile(path);
+    const std::string message = GetMessage(268, Variant(path));
+    ui_.expectMsgBox(host::answer::OK, message.substr(0, message.find('\r')));
+    clickOpenDatabase();
+    ui_.verifyAllConsumed();
+    EXPECT_NE(ui_.lastMessage().find("wachtwoord versleuteld"), std::string::npos) << ui_.lastMessage();
+    EXPECT_NE(ui_.lastMessage().find("verwijder daar het wachtwoord"), std::string::npos) << ui_.lastMessage();
+    EXPECT_EQ(captions(goApplication->Toolbar(), tag::Tables), std::vector<std::string>{});
+    EXPECT_EQ(fileBytes(path), bytes);
 }
 
 }  // namespace

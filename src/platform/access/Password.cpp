@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 
 namespace dalvera::access {
 
@@ -30,24 +31,6 @@ void rc4(const unsigned char* key, size_t keyLength, unsigned char* data, size_t
         j = (j + s[i]) & 255;
         std::swap(s[i], s[j]);
         data[k] ^= s[(s[i] + s[j]) & 255];
-    }
-}
-
-void appendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 

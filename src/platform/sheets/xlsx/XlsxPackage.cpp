@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 
 namespace dalvera::platform::xlsx {
 
@@ -157,20 +158,8 @@ std::string xmlUnescape(std::string_view text) {
         }
         if (!known) {
             out += text.substr(i, semi - i + 1);
-        } else if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
         } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
+            appendUtf8(out, static_cast<uint32_t>(code));
         }
         i = semi;
     }

@@ -3,6 +3,8 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -13,6 +15,7 @@
 #include "platform/odbc/Odbc.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
+#include "runtime/ValueTable.h"
 
 namespace dalvera::odbc {
 
@@ -190,6 +193,15 @@ bool isoSerial(std::string_view t, double& serial) {
 
 std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNull, const std::string& source);
 
+}  // namespace
+
+std::atomic<bool>& driverConversions() {
+    static std::atomic<bool> on{false};
+    return on;
+}
+
+namespace {
+
 // The PostgreSQL driver falls back to its own setup's logging once its last
 // connection with logging off is closed, and so writes a trace file while
 // closing it. A connection attempt that fails at once (no such socket folder)
@@ -320,9 +332,11 @@ std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNu
     return out;
 }
 
+// The rows as read, held compactly and lent to the sheet and the write-back
+// as they are instead of copied.
 struct Cursor {
     std::vector<Column> columns;
-    std::vector<std::vector<Variant>> data;
+    std::shared_ptr<ValueTable> data = std::make_shared<ValueTable>();
     long rows = 0;
     long position = 0;
 };
@@ -336,7 +350,7 @@ public:
     Variant Value() const override {
         const long p = cursor_->position;
         if (p < 0 || p >= cursor_->rows) noCurrent("ADODB.Field");
-        return cursor_->data[column_][static_cast<size_t>(p)];
+        return cursor_->data->at(column_, static_cast<size_t>(p));
     }
 
 private:
@@ -389,11 +403,26 @@ public:
         const long from = std::max(0L, cur_->position);
         const long n = std::max(0L, std::min(maxRows, cur_->rows - from));
         for (size_t c = 0; c < cur_->columns.size(); ++c) {
-            const auto& src = cur_->data[c];
-            columns[c].insert(columns[c].end(), src.begin() + from, src.begin() + from + n);
+            const ValueColumn& src = cur_->data->column(c);
+            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
+            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
         }
         cur_->position = from + n;
         return n;
+    }
+    long FetchHeld(long maxRows, std::shared_ptr<const ValueTable>& table, long& first) override {
+        check();
+        first = std::max(0L, cur_->position);
+        const long n = std::max(0L, std::min(maxRows, cur_->rows - first));
+        table = cur_->data;
+        cur_->position = first + n;
+        return n;
+    }
+    // Every row is read at once: the snapshot is the record set's own.
+    std::shared_ptr<const ValueTable> Snapshot() override {
+        check();
+        cur_->position = cur_->rows;
+        return cur_->data;
     }
 
 private:
@@ -746,14 +775,14 @@ private:
     std::shared_ptr<Cursor> fetchAll(SQLHSTMT stmt, SQLSMALLINT count, const std::string& source) {
         auto cursor = std::make_shared<Cursor>();
         for (SQLSMALLINT i = 1; i <= count; ++i) cursor->columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(i)));
-        cursor->data.resize(cursor->columns.size());
+        cursor->data = std::make_shared<ValueTable>(cursor->columns.size());
         if (blockReads() && fetchBlocks(stmt, *cursor, source)) return cursor;
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
             if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, stmt, source);
             for (size_t c = 0; c < cursor->columns.size(); ++c)
-                cursor->data[c].push_back(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), cursor->columns[c], source));
+                cursor->data->column(c).push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), cursor->columns[c], source));
             ++cursor->rows;
         }
         return cursor;
@@ -781,10 +810,34 @@ private:
         };
         std::vector<Bound> bound(cursor.columns.size());
         const bool utf8 = server_ == Server::PostgreSQL;
+        const bool ownText = utf8 && !driverConversions().load();
         SQLLEN rowBytes = 0;
         for (size_t c = 0; c < cursor.columns.size(); ++c) {
             const Column& col = cursor.columns[c];
             Bound& b = bound[c];
+            if (ownText) {
+                // This server sends every value as text: taking it as text and
+                // parsing it here spares the driver's slower conversions.
+                switch (col.read) {
+                case Read::Integer: b.width = 24; break;
+                case Read::Double: b.width = 40; break;
+                case Read::Numeric: b.width = 72; break;
+                case Read::Bit:
+                case Read::BoolText: b.width = 8; break;
+                case Read::Time: b.width = 32; break;
+                case Read::Date:
+                case Read::Timestamp: b.width = 40; break;
+                case Read::Binary:
+                    b.cType = SQL_C_BINARY, b.width = col.size > 0 && col.size <= 8000 ? col.size : 256;
+                    break;
+                default:
+                    // Texts of no or a large declared size get a modest buffer; a longer one is read on its own.
+                    b.width = col.size > 0 && col.size <= 1000 ? col.size * 4 + 1 : 257;
+                    break;
+                }
+                rowBytes += b.width + static_cast<SQLLEN>(sizeof(SQLLEN));
+                continue;
+            }
             switch (col.read) {
             case Read::Integer: b.cType = SQL_C_SBIGINT, b.width = sizeof(SQLBIGINT); break;
             case Read::Double: b.cType = SQL_C_DOUBLE, b.width = sizeof(double); break;
@@ -795,7 +848,7 @@ private:
             case Read::Date:
             case Read::Timestamp:
                 // This server's own text of a date is read faster here than the driver converts it.
-                if (utf8) b.cType = SQL_C_CHAR, b.width = 40;
+                if (utf8 && !driverConversions().load()) b.cType = SQL_C_CHAR, b.width = 40;
                 else b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT);
                 break;
             case Read::Text:
@@ -824,7 +877,8 @@ private:
         // The driver may know the count already; the columns grow once then.
         SQLLEN expected = -1;
         SQLRowCount(stmt, &expected);
-        for (auto& column : cursor.data) column.reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
+        for (size_t c = 0; c < cursor.columns.size(); ++c)
+            cursor.data->column(c).reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
@@ -835,6 +889,18 @@ private:
                     const Column& col = cursor.columns[c];
                     const SQLLEN indicator = b.indicators[r];
                     const char* cell = b.data.data() + static_cast<size_t>(b.width) * r;
+                    ValueColumn& out = cursor.data->column(c);
+                    if (ownText) {
+                        if (indicator == SQL_NULL_DATA) {
+                            out.pushNull();
+                        } else if (!textValue(col, b.cType, cell, indicator, b.width, out)) {
+                            // Longer than the buffer, or a form not parsed here: the driver reads this cell.
+                            if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+                                fail(SQL_HANDLE_STMT, stmt, source);
+                            out.push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source));
+                        }
+                        continue;
+                    }
                     Variant v;
                     const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : 1);
                     double serial = 0;
@@ -854,13 +920,88 @@ private:
                     } else {
                         v = blockValue(col, cell, indicator);
                     }
-                    cursor.data[c].push_back(std::move(v));
+                    out.push(v);
                 }
                 ++cursor.rows;
             }
         }
         SQLFreeStmt(stmt, SQL_UNBIND);
         return true;
+    }
+
+    // The value of one cell from the server's text, as the driver's own
+    // conversion would give it; false where that is not certain.
+    static bool textValue(const Column& c, SQLSMALLINT cType, const char* cell, SQLLEN indicator, SQLLEN width, ValueColumn& out) {
+        if (c.read == Read::Text) {
+            if (indicator == SQL_NO_TOTAL || indicator < 0 || indicator > width - 1 || cType != SQL_C_CHAR) return false;
+            out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
+            return true;
+        }
+        Variant v;
+        if (!textVariant(c, cType, cell, indicator, width, v)) return false;
+        out.push(v);
+        return true;
+    }
+
+    static bool textVariant(const Column& c, SQLSMALLINT cType, const char* cell, SQLLEN indicator, SQLLEN width, Variant& v) {
+        if (indicator == SQL_NO_TOTAL || indicator < 0) return false;
+        const size_t n = static_cast<size_t>(indicator);
+        if (cType == SQL_C_BINARY) {
+            if (indicator > width) return false;
+            v = Variant(std::vector<std::uint8_t>(cell, cell + n));
+            return true;
+        }
+        if (indicator > width - 1) return false;  // cut off
+        const char* end = cell + n;
+        switch (c.read) {
+        case Read::Integer: {
+            long long x = 0;
+            const auto r = std::from_chars(cell, end, x);
+            if (r.ec != std::errc() || r.ptr != end) return false;
+            v = integerValue(c, x);
+            return true;
+        }
+        case Read::Double:
+        case Read::Numeric: {
+            // Locale-free and correctly rounded, as the C library's reading in the driver.
+            double x = 0;
+            const auto r = std::from_chars(cell, end, x);
+            if (r.ec != std::errc() || r.ptr != end) return false;
+            if (c.read == Read::Numeric) v = c.adoType == ado::type::Currency ? Variant::currency(x) : Variant(x);
+            else v = c.adoType == ado::type::Single ? Variant::single(static_cast<float>(x)) : Variant(x);
+            return true;
+        }
+        case Read::Bit:
+        case Read::BoolText: {
+            if (n != 1) return false;
+            const char f = cell[0];
+            if (f != '1' && f != '0' && f != 't' && f != 'f') return false;
+            v = Variant(f == '1' || f == 't');
+            return true;
+        }
+        case Read::Time: {
+            // "10:15:00" with or without a fraction, which the time of day does not keep.
+            auto two = [&](size_t at) { return cell[at] >= '0' && cell[at] <= '9' && cell[at + 1] >= '0' && cell[at + 1] <= '9'; };
+            if (n < 8 || !two(0) || cell[2] != ':' || !two(3) || cell[5] != ':' || !two(6)) return false;
+            size_t i = 8;
+            if (i < n && cell[i] == '.')
+                for (++i; i < n && cell[i] >= '0' && cell[i] <= '9';) ++i;
+            if (i != n) return false;
+            const int h = (cell[0] - '0') * 10 + cell[1] - '0', mi = (cell[3] - '0') * 10 + cell[4] - '0',
+                      s = (cell[6] - '0') * 10 + cell[7] - '0';
+            if (h > 23 || mi > 59 || s > 59) return false;
+            v = Variant::date((h * 3600.0 + mi * 60.0 + s) / 86400.0);
+            return true;
+        }
+        case Read::Date:
+        case Read::Timestamp: {
+            double serial = 0;
+            if (!isoSerial(std::string_view(cell, n), serial)) return false;
+            v = Variant::date(serial);
+            return true;
+        }
+        default: v = Variant(std::string(cell, n)); return true;
+        }
     }
 
     static Variant blockValue(const Column& c, const char* cell, SQLLEN indicator) {

@@ -2,6 +2,7 @@
 // ADO objects over ODBC (unixODBC), for databases on a server: the same
 // connections, record sets and commands the engine's files give, reached
 // through the server's own driver.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@
 namespace dalvera::odbc {
 
 std::shared_ptr<host::ado::AdoProvider> adoProvider();
+
+// On, every PostgreSQL value is converted by the driver instead of parsed here
+// from the server's text; the two must agree (tests compare them).
+std::atomic<bool>& driverConversions();
 
 // The servers whose dialect and catalogue this layer knows.
 enum class Server { Other, PostgreSQL, SqlServer };

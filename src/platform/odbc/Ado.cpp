@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -195,7 +194,7 @@ std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNu
 
 }  // namespace
 
-std::atomic<bool>& driverConversions() {
+std::atomic<bool>& rowByRow() {
     static std::atomic<bool> on{false};
     return on;
 }
@@ -221,6 +220,13 @@ void keepDriverLogsOff(const std::string& driver) {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
 }
 
+
+// Yes/No as the driver hands it over as text: "1", "t", "y", or "-1" when
+// the connection asks for true as minus one.
+bool textMeansYes(const char* text) {
+    const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return f == '1' || f == 't' || f == 'y' || (f == '-' && text[1] == '1');
+}
 
 // One cell of the current row.
 // A whole number in the width and kind its column reports.
@@ -269,8 +275,7 @@ Variant readCell(SQLHSTMT stmt, SQLUSMALLINT i, const Column& c, const std::stri
         char text[16] = {};
         if (!SQL_SUCCEEDED(SQLGetData(stmt, i, SQL_C_CHAR, text, sizeof text, &indicator))) fail();
         if (indicator == SQL_NULL_DATA) return Variant::null();
-        const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-        return Variant(f == '1' || f == 't' || f == 'y');
+        return Variant(textMeansYes(text));
     }
     case Read::Timestamp:
     case Read::Date:
@@ -776,7 +781,7 @@ private:
         auto cursor = std::make_shared<Cursor>();
         for (SQLSMALLINT i = 1; i <= count; ++i) cursor->columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(i)));
         cursor->data = std::make_shared<ValueTable>(cursor->columns.size());
-        if (blockReads() && fetchBlocks(stmt, *cursor, source)) return cursor;
+        if (blockReads() && !rowByRow().load() && fetchBlocks(stmt, *cursor, source)) return cursor;
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
@@ -799,7 +804,7 @@ private:
     }
 
     // Rows in blocks into bound buffers: one driver call per block instead of
-    // one per cell. A text longer than the driver said is read again in full.
+    // one per cell. A value longer than its buffer is read again in full.
     // False (nothing fetched yet) when a column does not suit a buffer.
     bool fetchBlocks(SQLHSTMT stmt, Cursor& cursor, const std::string& source) {
         struct Bound {
@@ -810,34 +815,10 @@ private:
         };
         std::vector<Bound> bound(cursor.columns.size());
         const bool utf8 = server_ == Server::PostgreSQL;
-        const bool ownText = utf8 && !driverConversions().load();
         SQLLEN rowBytes = 0;
         for (size_t c = 0; c < cursor.columns.size(); ++c) {
             const Column& col = cursor.columns[c];
             Bound& b = bound[c];
-            if (ownText) {
-                // This server sends every value as text: taking it as text and
-                // parsing it here spares the driver's slower conversions.
-                switch (col.read) {
-                case Read::Integer: b.width = 24; break;
-                case Read::Double: b.width = 40; break;
-                case Read::Numeric: b.width = 72; break;
-                case Read::Bit:
-                case Read::BoolText: b.width = 8; break;
-                case Read::Time: b.width = 32; break;
-                case Read::Date:
-                case Read::Timestamp: b.width = 40; break;
-                case Read::Binary:
-                    b.cType = SQL_C_BINARY, b.width = col.size > 0 && col.size <= 8000 ? col.size : 256;
-                    break;
-                default:
-                    // Texts of no or a large declared size get a modest buffer; a longer one is read on its own.
-                    b.width = col.size > 0 && col.size <= 1000 ? col.size * 4 + 1 : 257;
-                    break;
-                }
-                rowBytes += b.width + static_cast<SQLLEN>(sizeof(SQLLEN));
-                continue;
-            }
             switch (col.read) {
             case Read::Integer: b.cType = SQL_C_SBIGINT, b.width = sizeof(SQLBIGINT); break;
             case Read::Double: b.cType = SQL_C_DOUBLE, b.width = sizeof(double); break;
@@ -848,13 +829,19 @@ private:
             case Read::Date:
             case Read::Timestamp:
                 // This server's own text of a date is read faster here than the driver converts it.
-                if (utf8 && !driverConversions().load()) b.cType = SQL_C_CHAR, b.width = 40;
+                if (utf8) b.cType = SQL_C_CHAR, b.width = 40;
                 else b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT);
                 break;
+            case Read::Binary:
+                // Bytes of no or a large declared size get a modest buffer; longer ones are read on their own.
+                if (!utf8) return false;
+                b.cType = SQL_C_BINARY, b.width = col.size > 0 && col.size <= 8000 ? col.size : 256;
+                break;
             case Read::Text:
-                if (col.size <= 0 || col.size > 1000) return false;
-                // This driver hands texts over as UTF-8 already: no round trip through 16 bits.
-                if (utf8) b.cType = SQL_C_CHAR, b.width = col.size * 4 + 1;
+                // This driver hands texts over as UTF-8 already: no round trip through 16 bits,
+                // and a text of no or a large declared size gets a modest buffer.
+                if (utf8) b.cType = SQL_C_CHAR, b.width = col.size > 0 && col.size <= 1000 ? col.size * 4 + 1 : 257;
+                else if (col.size <= 0 || col.size > 1000) return false;
                 else b.cType = SQL_C_WCHAR, b.width = (col.size + 1) * 2;
                 break;
             default: return false;
@@ -887,121 +874,38 @@ private:
                 for (size_t c = 0; c < bound.size(); ++c) {
                     const Bound& b = bound[c];
                     const Column& col = cursor.columns[c];
+                    ValueColumn& out = cursor.data->column(c);
                     const SQLLEN indicator = b.indicators[r];
                     const char* cell = b.data.data() + static_cast<size_t>(b.width) * r;
-                    ValueColumn& out = cursor.data->column(c);
-                    if (ownText) {
-                        if (indicator == SQL_NULL_DATA) {
-                            out.pushNull();
-                        } else if (!textValue(col, b.cType, cell, indicator, b.width, out)) {
-                            // Longer than the buffer, or a form not parsed here: the driver reads this cell.
-                            if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
-                                fail(SQL_HANDLE_STMT, stmt, source);
-                            out.push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source));
-                        }
+                    if (indicator == SQL_NULL_DATA) {
+                        out.pushNull();
                         continue;
                     }
-                    Variant v;
-                    const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : 1);
+                    const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : b.cType == SQL_C_BINARY ? 0 : 1);
+                    const bool cut = indicator == SQL_NO_TOTAL || indicator > room;
                     double serial = 0;
                     const bool dateText = b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp);
-                    if (indicator == SQL_NULL_DATA) {
-                        v = Variant::null();
-                    } else if ((col.read == Read::Text && (indicator == SQL_NO_TOTAL || indicator > room)) ||
-                               (dateText && !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))), serial))) {
-                        // Longer than the driver declared, or a date of another form: this cell is read on its own.
+                    if (((col.read == Read::Text || col.read == Read::Binary) && cut) ||
+                        (dateText && !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))), serial))) {
+                        // Longer than its buffer, or a date of another form: this cell is read on its own.
                         if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
                             fail(SQL_HANDLE_STMT, stmt, source);
-                        v = readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source);
+                        out.push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source));
                     } else if (dateText) {
-                        v = Variant::date(serial);
+                        out.push(Variant::date(serial));
                     } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
-                        v = Variant(std::string(cell, static_cast<size_t>(indicator)));
+                        out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
+                    } else if (b.cType == SQL_C_BINARY) {
+                        out.push(Variant(std::vector<std::uint8_t>(cell, cell + indicator)));
                     } else {
-                        v = blockValue(col, cell, indicator);
+                        out.push(blockValue(col, cell, indicator));
                     }
-                    out.push(v);
                 }
                 ++cursor.rows;
             }
         }
         SQLFreeStmt(stmt, SQL_UNBIND);
         return true;
-    }
-
-    // The value of one cell from the server's text, as the driver's own
-    // conversion would give it; false where that is not certain.
-    static bool textValue(const Column& c, SQLSMALLINT cType, const char* cell, SQLLEN indicator, SQLLEN width, ValueColumn& out) {
-        if (c.read == Read::Text) {
-            if (indicator == SQL_NO_TOTAL || indicator < 0 || indicator > width - 1 || cType != SQL_C_CHAR) return false;
-            out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
-            return true;
-        }
-        Variant v;
-        if (!textVariant(c, cType, cell, indicator, width, v)) return false;
-        out.push(v);
-        return true;
-    }
-
-    static bool textVariant(const Column& c, SQLSMALLINT cType, const char* cell, SQLLEN indicator, SQLLEN width, Variant& v) {
-        if (indicator == SQL_NO_TOTAL || indicator < 0) return false;
-        const size_t n = static_cast<size_t>(indicator);
-        if (cType == SQL_C_BINARY) {
-            if (indicator > width) return false;
-            v = Variant(std::vector<std::uint8_t>(cell, cell + n));
-            return true;
-        }
-        if (indicator > width - 1) return false;  // cut off
-        const char* end = cell + n;
-        switch (c.read) {
-        case Read::Integer: {
-            long long x = 0;
-            const auto r = std::from_chars(cell, end, x);
-            if (r.ec != std::errc() || r.ptr != end) return false;
-            v = integerValue(c, x);
-            return true;
-        }
-        case Read::Double:
-        case Read::Numeric: {
-            // Locale-free and correctly rounded, as the C library's reading in the driver.
-            double x = 0;
-            const auto r = std::from_chars(cell, end, x);
-            if (r.ec != std::errc() || r.ptr != end) return false;
-            if (c.read == Read::Numeric) v = c.adoType == ado::type::Currency ? Variant::currency(x) : Variant(x);
-            else v = c.adoType == ado::type::Single ? Variant::single(static_cast<float>(x)) : Variant(x);
-            return true;
-        }
-        case Read::Bit:
-        case Read::BoolText: {
-            if (n != 1) return false;
-            const char f = cell[0];
-            if (f != '1' && f != '0' && f != 't' && f != 'f') return false;
-            v = Variant(f == '1' || f == 't');
-            return true;
-        }
-        case Read::Time: {
-            // "10:15:00" with or without a fraction, which the time of day does not keep.
-            auto two = [&](size_t at) { return cell[at] >= '0' && cell[at] <= '9' && cell[at + 1] >= '0' && cell[at + 1] <= '9'; };
-            if (n < 8 || !two(0) || cell[2] != ':' || !two(3) || cell[5] != ':' || !two(6)) return false;
-            size_t i = 8;
-            if (i < n && cell[i] == '.')
-                for (++i; i < n && cell[i] >= '0' && cell[i] <= '9';) ++i;
-            if (i != n) return false;
-            const int h = (cell[0] - '0') * 10 + cell[1] - '0', mi = (cell[3] - '0') * 10 + cell[4] - '0',
-                      s = (cell[6] - '0') * 10 + cell[7] - '0';
-            if (h > 23 || mi > 59 || s > 59) return false;
-            v = Variant::date((h * 3600.0 + mi * 60.0 + s) / 86400.0);
-            return true;
-        }
-        case Read::Date:
-        case Read::Timestamp: {
-            double serial = 0;
-            if (!isoSerial(std::string_view(cell, n), serial)) return false;
-            v = Variant::date(serial);
-            return true;
-        }
-        default: v = Variant(std::string(cell, n)); return true;
-        }
     }
 
     static Variant blockValue(const Column& c, const char* cell, SQLLEN indicator) {
@@ -1022,8 +926,7 @@ private:
         }
         case Read::Bit: return Variant(cell[0] != 0);
         case Read::BoolText: {
-            const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(cell[0])));
-            return Variant(f == '1' || f == 't' || f == 'y');
+            return Variant(textMeansYes(cell));
         }
         case Read::Time: {
             SQL_TIME_STRUCT t{};

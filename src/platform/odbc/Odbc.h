@@ -14,9 +14,9 @@ namespace dalvera::odbc {
 
 std::shared_ptr<host::ado::AdoProvider> adoProvider();
 
-// On, every PostgreSQL value is converted by the driver instead of parsed here
-// from the server's text; the two must agree (tests compare them).
-std::atomic<bool>& driverConversions();
+// On, results are read cell by cell as the driver converts them, instead of
+// in bound blocks; both ways must give the same values (tests compare them).
+std::atomic<bool>& rowByRow();
 
 // The servers whose dialect and catalogue this layer knows.
 enum class Server { Other, PostgreSQL, SqlServer };

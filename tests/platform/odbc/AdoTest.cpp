@@ -112,12 +112,12 @@ TEST_F(OdbcAdo, KeepsNullsLongAndNonAsciiTexts) {
     EXPECT_TRUE(rs->Fields().Item(0L)->Value().isNull());
 }
 
-// Every value of a result as [row][column], read with or without the driver's own conversions.
-std::vector<std::vector<Variant>> readAll(ado::Connection& c, const std::string& sql, bool driver) {
-    odbc::driverConversions() = driver;
+// Every value of a result as [row][column], read in bound blocks or cell by cell.
+std::vector<std::vector<Variant>> readAll(ado::Connection& c, const std::string& sql, bool cellByCell) {
+    odbc::rowByRow() = cellByCell;
     std::vector<std::vector<Variant>> rows;
     auto rs = c.Execute(sql);
-    odbc::driverConversions() = false;
+    odbc::rowByRow() = false;
     for (; !rs->Eof(); rs->MoveNext()) {
         rows.emplace_back();
         for (long i = 0; i < rs->Fields().Count(); ++i) rows.back().push_back(rs->Fields().Item(i)->Value());
@@ -149,7 +149,7 @@ std::vector<std::vector<Variant>> readAll(ado::Connection& c, const std::string&
     return ::testing::AssertionFailure() << a.text() << " != " << b.text();
 }
 
-TEST_F(OdbcAdo, ServerTextIsParsedIntoTheValuesTheDriverWouldGive) {
+TEST_F(OdbcAdo, BlocksGiveTheValuesCellByCellReadsGive) {
     auto c = open();
     const std::string literals =
         "SELECT (-2147483648)::integer AS i4, (-32768)::smallint AS i2, 9223372036854775807::bigint AS i8, "
@@ -166,11 +166,11 @@ TEST_F(OdbcAdo, ServerTextIsParsedIntoTheValuesTheDriverWouldGive) {
     for (const char* table : {"categories", "products", "customers", "orders", "order_lines", "price_history", "archive.orders_2019"})
         queries.push_back(std::string("SELECT * FROM ") + table + " ORDER BY 1");
     for (const auto& sql : queries) {
-        const auto own = readAll(*c, sql, false), driver = readAll(*c, sql, true);
-        ASSERT_EQ(own.size(), driver.size()) << sql;
-        ASSERT_FALSE(own.empty()) << sql;
-        for (size_t r = 0; r < own.size(); ++r)
-            for (size_t i = 0; i < own[r].size(); ++i) EXPECT_TRUE(sameValue(own[r][i], driver[r][i])) << sql << ", row " << r << ", column " << i;
+        const auto blocks = readAll(*c, sql, false), cells = readAll(*c, sql, true);
+        ASSERT_EQ(blocks.size(), cells.size()) << sql;
+        ASSERT_FALSE(blocks.empty()) << sql;
+        for (size_t r = 0; r < blocks.size(); ++r)
+            for (size_t i = 0; i < blocks[r].size(); ++i) EXPECT_TRUE(sameValue(blocks[r][i], cells[r][i])) << sql << ", row " << r << ", column " << i;
     }
 
     // And what they are, so that both ways cannot be wrong alike.
@@ -198,6 +198,18 @@ TEST_F(OdbcAdo, ServerTextIsParsedIntoTheValuesTheDriverWouldGive) {
     EXPECT_EQ(f.Item("b")->Value().bytes(), (std::vector<std::uint8_t>{0x00, 0xff, 0x10}));
     EXPECT_EQ(f.Item("blong")->Value().bytes(), std::vector<std::uint8_t>(300, 0xab));
     for (const char* name : {"ni", "nn", "nts", "nt", "nb", "nby", "nd", "nf", "ntime"}) EXPECT_TRUE(f.Item(name)->Value().isNull()) << name;
+}
+
+TEST_F(OdbcAdo, YesIsReadAsYesWhenTheDriverGivesItAsMinusOne) {
+    auto c = odbc::adoProvider()->NewConnection();
+    c->Open(connection() + ";TrueIsMinus1=1");
+    for (bool cellByCell : {false, true}) {
+        const auto rows = readAll(*c, "SELECT true AS yes, false AS no, NULL::boolean AS unknown", cellByCell);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_TRUE(rows[0][0].isBoolean() && rows[0][0].toBool()) << cellByCell;
+        EXPECT_TRUE(rows[0][1].isBoolean() && !rows[0][1].toBool()) << cellByCell;
+        EXPECT_TRUE(rows[0][2].isNull()) << cellByCell;
+    }
 }
 
 TEST_F(OdbcAdo, RecordSetLendsItsRowsAsReadAndTheyOutliveTheConnection) {

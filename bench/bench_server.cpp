@@ -1,7 +1,9 @@
 // The server variant against a private PostgreSQL: a click on the button of a
 // 100,000 x 10 table until the sheet is shown, the same rows read by the ODBC
-// layer alone, and `psql \copy ... to stdout csv` of them as the yardstick; then
-// F7 of 10,000 edited rows. Prints the best of each and the ratio.
+// layer alone (in bound blocks, and cell by cell for comparison), and
+// `psql \copy ... to stdout csv` of them as the yardstick; then F7 of 10,000
+// edited rows. Prints the best of each and the ratio. Driver options to try go
+// in DALVERA_BENCH_DRIVER_OPTIONS.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "platform/odbc/Odbc.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
+#include "runtime/ValueTable.h"
 
 namespace dalvera::odbc {
 
@@ -190,6 +192,15 @@ bool isoSerial(std::string_view t, double& serial) {
 
 std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNull, const std::string& source);
 
+}  // namespace
+
+std::atomic<bool>& rowByRow() {
+    static std::atomic<bool> on{false};
+    return on;
+}
+
+namespace {
+
 // The PostgreSQL driver falls back to its own setup's logging once its last
 // connection with logging off is closed, and so writes a trace file while
 // closing it. A connection attempt that fails at once (no such socket folder)
@@ -209,6 +220,13 @@ void keepDriverLogsOff(const std::string& driver) {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
 }
 
+
+// Yes/No as the driver hands it over as text: "1", "t", "y", or "-1" when
+// the connection asks for true as minus one.
+bool textMeansYes(const char* text) {
+    const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return f == '1' || f == 't' || f == 'y' || (f == '-' && text[1] == '1');
+}
 
 // One cell of the current row.
 // A whole number in the width and kind its column reports.
@@ -257,8 +275,7 @@ Variant readCell(SQLHSTMT stmt, SQLUSMALLINT i, const Column& c, const std::stri
         char text[16] = {};
         if (!SQL_SUCCEEDED(SQLGetData(stmt, i, SQL_C_CHAR, text, sizeof text, &indicator))) fail();
         if (indicator == SQL_NULL_DATA) return Variant::null();
-        const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-        return Variant(f == '1' || f == 't' || f == 'y');
+        return Variant(textMeansYes(text));
     }
     case Read::Timestamp:
     case Read::Date:
@@ -320,9 +337,11 @@ std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNu
     return out;
 }
 
+// The rows as read, held compactly and lent to the sheet and the write-back
+// as they are instead of copied.
 struct Cursor {
     std::vector<Column> columns;
-    std::vector<std::vector<Variant>> data;
+    std::shared_ptr<ValueTable> data = std::make_shared<ValueTable>();
     long rows = 0;
     long position = 0;
 };
@@ -336,7 +355,7 @@ public:
     Variant Value() const override {
         const long p = cursor_->position;
         if (p < 0 || p >= cursor_->rows) noCurrent("ADODB.Field");
-        return cursor_->data[column_][static_cast<size_t>(p)];
+        return cursor_->data->at(column_, static_cast<size_t>(p));
     }
 
 private:
@@ -389,11 +408,26 @@ public:
         const long from = std::max(0L, cur_->position);
         const long n = std::max(0L, std::min(maxRows, cur_->rows - from));
         for (size_t c = 0; c < cur_->columns.size(); ++c) {
-            const auto& src = cur_->data[c];
-            columns[c].insert(columns[c].end(), src.begin() + from, src.begin() + from + n);
+            const ValueColumn& src = cur_->data->column(c);
+            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
+            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
         }
         cur_->position = from + n;
         return n;
+    }
+    long FetchHeld(long maxRows, std::shared_ptr<const ValueTable>& table, long& first) override {
+        check();
+        first = std::max(0L, cur_->position);
+        const long n = std::max(0L, std::min(maxRows, cur_->rows - first));
+        table = cur_->data;
+        cur_->position = first + n;
+        return n;
+    }
+    // Every row is read at once: the snapshot is the record set's own.
+    std::shared_ptr<const ValueTable> Snapshot() override {
+        check();
+        cur_->position = cur_->rows;
+        return cur_->data;
     }
 
 private:
@@ -746,14 +780,14 @@ private:
     std::shared_ptr<Cursor> fetchAll(SQLHSTMT stmt, SQLSMALLINT count, const std::string& source) {
         auto cursor = std::make_shared<Cursor>();
         for (SQLSMALLINT i = 1; i <= count; ++i) cursor->columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(i)));
-        cursor->data.resize(cursor->columns.size());
-        if (blockReads() && fetchBlocks(stmt, *cursor, source)) return cursor;
+        cursor->data = std::make_shared<ValueTable>(cursor->columns.size());
+        if (blockReads() && !rowByRow().load() && fetchBlocks(stmt, *cursor, source)) return cursor;
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
             if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, stmt, source);
             for (size_t c = 0; c < cursor->columns.size(); ++c)
-                cursor->data[c].push_back(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), cursor->columns[c], source));
+                cursor->data->column(c).push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), cursor->columns[c], source));
             ++cursor->rows;
         }
         return cursor;
@@ -770,7 +804,7 @@ private:
     }
 
     // Rows in blocks into bound buffers: one driver call per block instead of
-    // one per cell. A text longer than the driver said is read again in full.
+    // one per cell. A value longer than its buffer is read again in full.
     // False (nothing fetched yet) when a column does not suit a buffer.
     bool fetchBlocks(SQLHSTMT stmt, Cursor& cursor, const std::string& source) {
         struct Bound {
@@ -798,10 +832,16 @@ private:
                 if (utf8) b.cType = SQL_C_CHAR, b.width = 40;
                 else b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT);
                 break;
+            case Read::Binary:
+                // Bytes of no or a large declared size get a modest buffer; longer ones are read on their own.
+                if (!utf8) return false;
+                b.cType = SQL_C_BINARY, b.width = col.size > 0 && col.size <= 8000 ? col.size : 256;
+                break;
             case Read::Text:
-                if (col.size <= 0 || col.size > 1000) return false;
-                // This driver hands texts over as UTF-8 already: no round trip through 16 bits.
-                if (utf8) b.cType = SQL_C_CHAR, b.width = col.size * 4 + 1;
+                // This driver hands texts over as UTF-8 already: no round trip through 16 bits,
+                // and a text of no or a large declared size gets a modest buffer.
+                if (utf8) b.cType = SQL_C_CHAR, b.width = col.size > 0 && col.size <= 1000 ? col.size * 4 + 1 : 257;
+                else if (col.size <= 0 || col.size > 1000) return false;
                 else b.cType = SQL_C_WCHAR, b.width = (col.size + 1) * 2;
                 break;
             default: return false;
@@ -824,7 +864,8 @@ private:
         // The driver may know the count already; the columns grow once then.
         SQLLEN expected = -1;
         SQLRowCount(stmt, &expected);
-        for (auto& column : cursor.data) column.reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
+        for (size_t c = 0; c < cursor.columns.size(); ++c)
+            cursor.data->column(c).reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
@@ -833,28 +874,32 @@ private:
                 for (size_t c = 0; c < bound.size(); ++c) {
                     const Bound& b = bound[c];
                     const Column& col = cursor.columns[c];
+                    ValueColumn& out = cursor.data->column(c);
                     const SQLLEN indicator = b.indicators[r];
                     const char* cell = b.data.data() + static_cast<size_t>(b.width) * r;
-                    Variant v;
-                    const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : 1);
+                    if (indicator == SQL_NULL_DATA) {
+                        out.pushNull();
+                        continue;
+                    }
+                    const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : b.cType == SQL_C_BINARY ? 0 : 1);
+                    const bool cut = indicator == SQL_NO_TOTAL || indicator > room;
                     double serial = 0;
                     const bool dateText = b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp);
-                    if (indicator == SQL_NULL_DATA) {
-                        v = Variant::null();
-                    } else if ((col.read == Read::Text && (indicator == SQL_NO_TOTAL || indicator > room)) ||
-                               (dateText && !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))), serial))) {
-                        // Longer than the driver declared, or a date of another form: this cell is read on its own.
+                    if (((col.read == Read::Text || col.read == Read::Binary) && cut) ||
+                        (dateText && !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))), serial))) {
+                        // Longer than its buffer, or a date of another form: this cell is read on its own.
                         if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
                             fail(SQL_HANDLE_STMT, stmt, source);
-                        v = readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source);
+                        out.push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source));
                     } else if (dateText) {
-                        v = Variant::date(serial);
+                        out.push(Variant::date(serial));
                     } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
-                        v = Variant(std::string(cell, static_cast<size_t>(indicator)));
+                        out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
+                    } else if (b.cType == SQL_C_BINARY) {
+                        out.push(Variant(std::vector<std::uint8_t>(cell, cell + indicator)));
                     } else {
-                        v = blockValue(col, cell, indicator);
+                        out.push(blockValue(col, cell, indicator));
                     }
-                    cursor.data[c].push_back(std::move(v));
                 }
                 ++cursor.rows;
             }
@@ -881,8 +926,7 @@ private:
         }
         case Read::Bit: return Variant(cell[0] != 0);
         case Read::BoolText: {
-            const char f = static_cast<char>(std::tolower(static_cast<unsigned char>(cell[0])));
-            return Variant(f == '1' || f == 't' || f == 'y');
+            return Variant(textMeansYes(cell));
         }
         case Read::Time: {
             SQL_TIME_STRUCT t{};

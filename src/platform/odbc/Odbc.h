@@ -2,6 +2,7 @@
 // ADO objects over ODBC (unixODBC), for databases on a server: the same
 // connections, record sets and commands the engine's files give, reached
 // through the server's own driver.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@
 namespace dalvera::odbc {
 
 std::shared_ptr<host::ado::AdoProvider> adoProvider();
+
+// On, results are read cell by cell as the driver converts them, instead of
+// in bound blocks; both ways must give the same values (tests compare them).
+std::atomic<bool>& rowByRow();
 
 // The servers whose dialect and catalogue this layer knows.
 enum class Server { Other, PostgreSQL, SqlServer };

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -10,6 +12,7 @@
 #include "platform/odbc/PgServer.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
+#include "runtime/ValueTable.h"
 
 namespace dalvera {
 namespace {
@@ -111,6 +114,134 @@ TEST_F(OdbcAdo, KeepsNullsLongAndNonAsciiTexts) {
     EXPECT_EQ(utf8Length(rs->Fields().Item(0L)->Value().text()), 3000u);
     rs->MoveNext();
     EXPECT_TRUE(rs->Fields().Item(0L)->Value().isNull());
+}
+
+// Every value of a result as [row][column], read in bound blocks or cell by cell.
+std::vector<std::vector<Variant>> readAll(ado::Connection& c, const std::string& sql, bool cellByCell) {
+    odbc::rowByRow() = cellByCell;
+    std::vector<std::vector<Variant>> rows;
+    auto rs = c.Execute(sql);
+    odbc::rowByRow() = false;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        rows.emplace_back();
+        for (long i = 0; i < rs->Fields().Count(); ++i) rows.back().push_back(rs->Fields().Item(i)->Value());
+    }
+    return rows;
+}
+
+// Same type and the same value to the last bit.
+::testing::AssertionResult sameValue(const Variant& a, const Variant& b) {
+    if (a.type() != b.type())
+        return ::testing::AssertionFailure() << "types " << int(a.type()) << " and " << int(b.type()) << " of " << a.text() << " / " << b.text();
+    bool same = true;
+    switch (a.type()) {
+    case VarType::Null:
+    case VarType::Empty: break;
+    case VarType::String: same = a.text() == b.text(); break;
+    case VarType::ByteArray: same = a.bytes() == b.bytes(); break;
+    case VarType::Currency: same = a.currencyScaledValue() == b.currencyScaledValue(); break;
+    case VarType::Single:
+    case VarType::Double:
+    case VarType::Date: {
+        const double x = a.isDate() ? a.toDateSerial() : a.toDouble(), y = b.isDate() ? b.toDateSerial() : b.toDouble();
+        same = std::memcmp(&x, &y, sizeof x) == 0;
+        break;
+    }
+    default: same = a.toLongLong() == b.toLongLong(); break;
+    }
+    if (same) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a.text() << " != " << b.text();
+}
+
+TEST_F(OdbcAdo, BlocksGiveTheValuesCellByCellReadsGive) {
+    auto c = open();
+    const std::string literals =
+        "SELECT (-2147483648)::integer AS i4, (-32768)::smallint AS i2, 9223372036854775807::bigint AS i8, "
+        "(-9223372036854775807)::bigint AS i8neg, (-12345.67)::numeric(10,2) AS num, 12345678901234.5678::numeric AS numbig, "
+        "'-1234.50'::money AS cash, (-1.5e-300)::double precision AS f8, 'NaN'::float8 AS f8nan, '-Infinity'::float8 AS f8inf, "
+        "0.1::real AS f4, true AS yes, false AS no, date '2024-02-29' AS d, date '0044-03-15 BC' AS dbc, "
+        "timestamp '2024-03-10 08:00:00.123456' AS ts, timestamp '1800-01-01 23:59:59.5' AS tsold, "
+        "'infinity'::timestamp AS tsinf, time '23:59:58.75' AS t, time '10:15:00+02'::timetz AS tz, "
+        "'Zoë Müller — ☃'::varchar(20) AS utf8, repeat('é', 400)::text AS longtext, repeat('ü', 600)::varchar(600) AS wide, "
+        "'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'::uuid AS u, '\\x00ff10'::bytea AS b, decode(repeat('ab', 300), 'hex') AS blong, "
+        "'{1,2}'::int[] AS arr, NULL::integer AS ni, NULL::numeric AS nn, NULL::timestamp AS nts, NULL::text AS nt, "
+        "NULL::boolean AS nb, NULL::bytea AS nby, NULL::date AS nd, NULL::double precision AS nf, NULL::time AS ntime";
+    std::vector<std::string> queries = {literals};
+    for (const char* table : {"categories", "products", "customers", "orders", "order_lines", "price_history", "archive.orders_2019"})
+        queries.push_back(std::string("SELECT * FROM ") + table + " ORDER BY 1");
+    for (const auto& sql : queries) {
+        const auto blocks = readAll(*c, sql, false), cells = readAll(*c, sql, true);
+        ASSERT_EQ(blocks.size(), cells.size()) << sql;
+        ASSERT_FALSE(blocks.empty()) << sql;
+        for (size_t r = 0; r < blocks.size(); ++r)
+            for (size_t i = 0; i < blocks[r].size(); ++i) EXPECT_TRUE(sameValue(blocks[r][i], cells[r][i])) << sql << ", row " << r << ", column " << i;
+    }
+
+    // And what they are, so that both ways cannot be wrong alike.
+    auto rs = c->Execute(literals);
+    const auto& f = rs->Fields();
+    EXPECT_EQ(f.Item("i4")->Value().toLongLong(), -2147483648LL);
+    EXPECT_EQ(f.Item("i8")->Value().type(), VarType::LongLong);
+    EXPECT_EQ(f.Item("i8")->Value().toLongLong(), 9223372036854775807LL);
+    EXPECT_EQ(f.Item("i8neg")->Value().toLongLong(), -9223372036854775807LL);
+    EXPECT_DOUBLE_EQ(f.Item("num")->Value().toDouble(), -12345.67);
+    EXPECT_DOUBLE_EQ(f.Item("f8")->Value().toDouble(), -1.5e-300);
+    EXPECT_TRUE(std::isnan(f.Item("f8nan")->Value().toDouble()));
+    EXPECT_EQ(f.Item("f8inf")->Value().toDouble(), -INFINITY);
+    EXPECT_EQ(f.Item("f4")->Value().type(), VarType::Single);
+    EXPECT_FLOAT_EQ(static_cast<float>(f.Item("f4")->Value().toDouble()), 0.1f);
+    EXPECT_TRUE(f.Item("yes")->Value().isBoolean() && f.Item("yes")->Value().toBool());
+    EXPECT_TRUE(f.Item("no")->Value().isBoolean() && !f.Item("no")->Value().toBool());
+    EXPECT_DOUBLE_EQ(f.Item("d")->Value().toDateSerial(), dateSerial(2024, 2, 29));
+    EXPECT_EQ(std::llround((f.Item("ts")->Value().toDateSerial() - dateSerial(2024, 3, 10)) * 86400e6), 8 * 3600000000LL + 123456);
+    EXPECT_EQ(std::llround((f.Item("t")->Value().toDateSerial()) * 86400), 86398);
+    EXPECT_EQ(f.Item("utf8")->Value().text(), "Zoë Müller — ☃");
+    EXPECT_EQ(utf8Length(f.Item("longtext")->Value().text()), 400u);
+    EXPECT_EQ(f.Item("wide")->Value().text(), [] { std::string s; for (int i = 0; i < 600; ++i) s += "ü"; return s; }());
+    EXPECT_TRUE(equalsNoCase(f.Item("u")->Value().text(), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"));
+    EXPECT_EQ(f.Item("b")->Value().bytes(), (std::vector<std::uint8_t>{0x00, 0xff, 0x10}));
+    EXPECT_EQ(f.Item("blong")->Value().bytes(), std::vector<std::uint8_t>(300, 0xab));
+    for (const char* name : {"ni", "nn", "nts", "nt", "nb", "nby", "nd", "nf", "ntime"}) EXPECT_TRUE(f.Item(name)->Value().isNull()) << name;
+}
+
+TEST_F(OdbcAdo, YesIsReadAsYesWhenTheDriverGivesItAsMinusOne) {
+    auto c = odbc::adoProvider()->NewConnection();
+    c->Open(connection() + ";TrueIsMinus1=1");
+    for (bool cellByCell : {false, true}) {
+        const auto rows = readAll(*c, "SELECT true AS yes, false AS no, NULL::boolean AS unknown", cellByCell);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_TRUE(rows[0][0].isBoolean() && rows[0][0].toBool()) << cellByCell;
+        EXPECT_TRUE(rows[0][1].isBoolean() && !rows[0][1].toBool()) << cellByCell;
+        EXPECT_TRUE(rows[0][2].isNull()) << cellByCell;
+    }
+}
+
+TEST_F(OdbcAdo, RecordSetLendsItsRowsAsReadAndTheyOutliveTheConnection) {
+    auto c = open();
+    auto rs = c->Execute("SELECT i, 'Row ' || i AS name, CASE WHEN i % 3 = 0 THEN NULL ELSE i * 0.5 END AS half "
+                         "FROM generate_series(1, 5000) i ORDER BY i");
+    ASSERT_EQ(rs->RecordCount(), 5000);
+    c->Close();
+    rs->MoveFirst();
+    rs->MoveNext();
+    std::shared_ptr<const ValueTable> held;
+    long first = -1;
+    EXPECT_EQ(rs->FetchHeld(10, held, first), 10);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(rs->AbsolutePosition(), 12);
+    EXPECT_EQ(held->at(1, 1).text(), "Row 2");
+    const auto table = rs->Snapshot();
+    ASSERT_EQ(table->rowCount(), 5000u);
+    EXPECT_EQ(table->at(0, 4999).toLongLong(), 5000);
+    EXPECT_TRUE(table->at(2, 2).isNull());
+    EXPECT_DOUBLE_EQ(table->at(2, 3).toDouble(), 2.0);
+    EXPECT_TRUE(rs->Eof());
+    // What was lent and what the fields give are the same rows.
+    rs->MoveLast();
+    EXPECT_EQ(rs->Fields().Item("name")->Value().text(), "Row 5000");
+    rs->Close();
+    EXPECT_EQ(table->at(1, 4999).text(), "Row 5000");
 }
 
 TEST_F(OdbcAdo, CountsAffectedRowsAndGivesClosedRecordSetWithoutRows) {

@@ -274,6 +274,10 @@ void File::scan(const std::string& name, const std::function<void(const std::vec
                 continue;
             }
             if (f.is_null) continue;
+            // A damaged row can point its fields outside the page; libmdb only warns.
+            if (f.start < 0 || f.siz < 0 ||
+                static_cast<size_t>(f.start) + static_cast<size_t>(f.siz) > static_cast<size_t>(mdb->fmt->pg_size))
+                raise(3343, "The table '" + name + "' of '" + path_ + "' cannot be read: the file is damaged.", Source);
             switch (type) {
             case MDB_BYTE: cell.kind = Cell::Int; cell.i = p[0]; break;
             case MDB_INT: cell.kind = Cell::Int; cell.i = static_cast<int16_t>(mdb_get_int16(mdb->pg_buf, f.start)); break;

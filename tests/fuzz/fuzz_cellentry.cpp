@@ -21,7 +21,8 @@ Variant held(const Variant& v) { return v.isString() && v.stringRef().empty() ? 
 bool same(const Variant& x, const Variant& y) {
     Variant a = held(x), b = held(y);
     if (a.isDate() && b.isDate())
-        return std::fabs(a.toDateSerial() - b.toDateSerial()) <= 0.5 / 86400000.0;  // the editor shows milliseconds
+        // The editor shows milliseconds: a value on the half rounds either way, give or take the double's noise.
+        return std::fabs(a.toDateSerial() - b.toDateSerial()) <= 0.5001 / 86400000.0;
     return a == b;
 }
 }  // namespace

@@ -70,6 +70,7 @@ Outcome attempt(const std::function<void()>& f) {
 }
 
 TEST_F(AccessWatchdog, CorruptionsThatHangOrCrashTheReaderEndInTimeAndLeaveNothing) {
+    SKIP_WHERE_THE_HEAP_IS_SANITIZED();
     testing::TempDir temp{"dalvera-watchdog-tmp"};
     testing::EnvVar tmpdir("TMPDIR", temp.path().c_str());
     auto expectDamaged = [&](const std::string& path, const char* why) {
@@ -113,6 +114,7 @@ TEST_F(AccessWatchdog, CorruptionsThatHangOrCrashTheReaderEndInTimeAndLeaveNothi
 }
 
 TEST_F(AccessWatchdog, AConvertOfALoopingFileIsRefusedAndWritesNothing) {
+    SKIP_WHERE_THE_HEAP_IS_SANITIZED();
     std::string b = fileBytes(dataFile("queryTestV2003.mdb"));
     b[32 * 4096 + 3869] = 47;
     std::string path = dir / "loops.mdb", out = dir / "copy.sqlite";

@@ -27,11 +27,24 @@
 #else
 #define SKIP_WHERE_THE_HEAP_IS_SANITIZED() static_cast<void>(0)
 #endif
+#include <functional>
 #include <vector>
 
+#include "runtime/Error.h"
 #include "support/Scratch.h"
 
 namespace dalvera::access::test {
+
+// The engine number f raises (0 when it raises none), its text into *text.
+inline long errorOf(const std::function<void()>& f, std::string* text = nullptr) {
+    try {
+        f();
+    } catch (const Error& e) {
+        if (text) *text = e.description();
+        return e.number();
+    }
+    return 0;
+}
 
 // The shared test files lie beside the checkout; a run elsewhere names them.
 inline std::string dataFolder() {

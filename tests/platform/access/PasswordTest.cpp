@@ -14,15 +14,6 @@
 namespace dalvera::access::test {
 namespace {
 
-long errorOf(const std::function<void()>& f, std::string* text = nullptr) {
-    try {
-        f();
-    } catch (const Error& e) {
-        if (text) *text = e.description();
-        return e.number();
-    }
-    return 0;
-}
 
 class AccessPassword : public ::testing::Test {
 protected:

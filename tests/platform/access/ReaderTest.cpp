@@ -32,15 +32,6 @@ protected:
         std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
         return to;
     }
-    static long errorOf(const std::function<void()>& f, std::string* text = nullptr) {
-        try {
-            f();
-        } catch (const Error& e) {
-            if (text) *text = e.description();
-            return e.number();
-        }
-        return 0;
-    }
 };
 
 TEST_F(AccessReader, RelationsAndPrimaryKeysAreThoseTheFileKeeps) {

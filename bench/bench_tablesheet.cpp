@@ -24,6 +24,7 @@
 #include "app/clsAux.h"
 #include "entry/Globals.h"
 #include "host/Form.h"
+#include "host/Progress.h"
 #include "menus/ICB.h"
 #include "menus/clsCommandBar.h"
 #include "platform/jet/Jet.h"
@@ -59,7 +60,24 @@ long residentBytes() {
 bench::AgreeingUI gUI(gPath);
 std::unique_ptr<Session> gSession;
 
+// As the window's: the clock is read each time the load asks, the rows told
+// and events let through only every 50 ms.
+struct ClockedProgress : host::LoadProgress {
+    std::chrono::steady_clock::time_point start, last;
+    long pauses = 0;
+    void Begin() override { start = last = std::chrono::steady_clock::now(); }
+    bool Rows(long) override {
+        auto now = std::chrono::steady_clock::now();
+        if (now - last >= std::chrono::milliseconds(50)) {
+            last = now;
+            ++pauses;
+        }
+        return true;
+    }
+} gProgress;
+
 void startSession() {
+    host::setLoadProgress(&gProgress);
     gSession = bench::openDatabaseSession(gUI, gDir);
     // A million cells is what this measures: no question about the size.
     goApplication->Aux().WriteSetting(4, setting::WarningNrOfCells, Variant::longValue(100000000));

@@ -2,6 +2,7 @@
 
 #include "app/clsAux.h"
 #include "host/Platform.h"
+#include "host/Progress.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
 #include "text/modGlobalization.h"
@@ -11,6 +12,8 @@ namespace dalvera {
 namespace ado = host::ado;
 
 void raiseDatabaseError(const Error& e) {
+    // A cancelled load is the person's choice, told as such, not a database fault.
+    if (e.number() == host::LoadCancelled) throw e;
     CurrentErrorScope current(e);
     throw Error(err::Database, GetMessage(1), e.source());
 }

@@ -5,6 +5,7 @@
 #include "data/IDS.h"
 #include "data/ITable.h"
 #include "entry/Globals.h"
+#include "host/Progress.h"
 #include "menus/ICB.h"
 #include "runtime/Error.h"
 #include "runtime/Text.h"
@@ -143,7 +144,11 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
             matrix_ = std::make_unique<clsMatrix>(listSheet_);
             ds->Table().Initialize();
         }
-        LoadData(isNew, "SELECT * FROM " + QuoteTableName(tableName_));
+        {
+            // Only the reading can be cancelled; the questions around it have their own buttons.
+            host::LoadScope loading;
+            LoadData(isNew, "SELECT * FROM " + QuoteTableName(tableName_));
+        }
         FormatSheet(false, isNew, selection);
         if (!isNew && filterSetting) RestoreFilter();
         sheet_->SetName(sheetNameOf(tableName_ + " " + GetMessage(8)));
@@ -154,7 +159,9 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
     } catch (const Error& e) {
         // A grid that was half built for a new table is no table to act on;
         // a failure before the sheet was cleared leaves the shown table as it was.
-        if (isNew && cleared) Clear();
+        // A cancelled reload leaves a cleared sheet whose read rows are gone:
+        // F7 or F8 must find no table there rather than the old one's rows.
+        if (cleared && (isNew || e.number() == host::LoadCancelled)) Clear();
         handleShowError(e);
     }
     if (ds) {
@@ -184,6 +191,7 @@ void clsForm::handleShowError(const Error& e) {
     switch (e.number()) {
     case err::InvalidCall: ShowMessage(GetMessage(216), host::mb::Exclamation); break;
     case err::Cancelled: break;
+    case host::LoadCancelled: ShowMessage(GetMessage(290, Variant(tableName_)), host::mb::Information); break;
     case err::Information: ShowMessage(e.description(), host::mb::Information); break;
     case err::Exclamation: ShowMessage(e.description(), host::mb::Exclamation); break;
     case err::Critical: ShowMessage(e.description(), host::mb::Critical); break;

@@ -9,6 +9,7 @@
 #include "data/IDS.h"
 #include "entry/Globals.h"
 #include "host/Platform.h"
+#include "host/Progress.h"
 #include "runtime/Error.h"
 #include "runtime/Text.h"
 #include "sheet/clsForm.h"
@@ -107,11 +108,14 @@ void clsCommand::RunStatement(bool view, bool query, std::string statement, int 
         if ((view || !query) && IsSelectStatement(statement) && !confirmBeforeFetch(*ds, statement, asked))
             raise(err::Cancelled, "", "clsCommand");
         long affected = -1;
-        rs = command->Execute(affected, -1);
-        if (rs && rs->State() == host::ado::state::Open) {
-            // Asked before the rows go onto a sheet, when the count could not be had first.
-            if (asked || !aux.ConfirmLargeResult(rs->Fields().Count(), rs->RecordCount()))
-                ShowResultSheet(*rs, query ? objectName : std::string(), view);
+        {
+            host::LoadScope loading;
+            rs = command->Execute(affected, -1);
+            if (rs && rs->State() == host::ado::state::Open) {
+                // Asked before the rows go onto a sheet, when the count could not be had first.
+                if (asked || !aux.ConfirmLargeResult(rs->Fields().Count(), rs->RecordCount()))
+                    ShowResultSheet(*rs, query ? objectName : std::string(), view);
+            }
         }
         if (!IsSelectStatement(statement)) {
             const bool server = controller.DbKind() == 1;
@@ -178,6 +182,7 @@ void clsCommand::reportRunError(const Error& e, bool query, const std::string& o
     CurrentErrorScope current(e);
     switch (e.number()) {
     case err::Cancelled: return;
+    case host::LoadCancelled: ShowMessage(GetMessage(291), host::mb::Information); return;
     case err::Information: ShowMessage(e.description(), host::mb::Information); return;
     case 3708: host::ui().MsgBox(GetMessage(42), host::mb::OKOnly | host::mb::Exclamation, std::string()); return;
     case 3709: host::ui().MsgBox(GetMessage(43), host::mb::OKOnly | host::mb::Exclamation, std::string()); return;

@@ -591,6 +591,14 @@ constexpr MessageText kMessages[] = {
     {278,
      "The record is locked: another user is changing it right now. Try again in a moment.",
      "Het record is vergrendeld: een andere gebruiker wijzigt het op dit moment. Probeer het over een ogenblik opnieuw."},
+    {290,
+     "Loading {1} was cancelled. The sheet stays empty and nothing was written to the database; choose the table "
+     "again to load it.",
+     "Het laden van {1} is afgebroken. Het blad blijft leeg en er is niets naar de database geschreven; kies de tabel "
+     "opnieuw om hem te laden."},
+    {291, "Loading the result was cancelled: no result sheet was made.",
+     "Het laden van het resultaat is afgebroken: er is geen resultaatblad gemaakt."},
+    {292, "Rows read: {1}", "Rijen gelezen: {1}"},
 };
 
 constexpr CaptionText kCaptions[] = {
@@ -616,6 +624,7 @@ constexpr CaptionText kCaptions[] = {
     {"mnuPaste", "Paste", "Plakken"},
     {"mnuClear", "Clear contents", "Inhoud wissen"},
     {"lblRecords", "Records: {1}", "Aantal records: {1}"},
+    {"cmdCancelLoad", "Cancel", "Annuleren"},
     {"frmPassword", "Password required", "Wachtwoord is vereist"},
     {"lblDbPassword", "Enter database password:", "Geef het databasewachtwoord op:"},
     {"frmSettings", "Settings", "Instellingen"},

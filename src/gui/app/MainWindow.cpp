@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
 #include <QTabBar>
@@ -287,6 +289,7 @@ MainWindow::MainWindow(Session& session, const AppOptions& options, QWidget* par
     records_ = new QLabel(this);
     records_->setObjectName("recordCount");
     statusBar()->addPermanentWidget(records_);
+    buildLoadProgress();
 
     commands_->rebuild();
     addEditButtons();
@@ -294,6 +297,8 @@ MainWindow::MainWindow(Session& session, const AppOptions& options, QWidget* par
     connect(timer_, &QTimer::timeout, this, [this] { refresh(); });
     timer_->start(100);
     qApp->installEventFilter(this);
+    progress_ = std::make_unique<Progress>(*this);
+    host::setLoadProgress(progress_.get());
     refresh();
 }
 
@@ -302,6 +307,7 @@ MainWindow::~MainWindow() {
     // count as an entry.
     if (session_.user().editing()) session_.user().cancelEdit();
     destroying_ = true;
+    if (host::detail::installedProgress == progress_.get()) host::setLoadProgress(nullptr);
     timer_->stop();
     qApp->removeEventFilter(this);
     if (auto* bars = dynamic_cast<platform::CommandBarSet*>(&session_.app().CommandBars())) {
@@ -328,6 +334,11 @@ void MainWindow::startWhenDrawn() {
 }
 
 void MainWindow::guard(const std::function<void()>& action) {
+    // Nothing runs into a sheet that is still being filled.
+    if (loading_) {
+        QApplication::beep();
+        return;
+    }
     ++running_;
     try {
         action();
@@ -635,6 +646,8 @@ void MainWindow::refreshBooks(const host::WorkbookPtr& shown) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint && !drawn_ && watched == centralWidget()) drawn_ = true;
+    // A question asked during a load has its own buttons to answer it with.
+    if (loading_ && !QApplication::activeModalWidget()) return filterDuringLoad(watched, event);
     if (event->type() != QEvent::KeyPress || QApplication::activeModalWidget()) return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this) return false;
@@ -679,6 +692,10 @@ bool MainWindow::pressKey(const std::string& name) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (loading_) {
+        event->ignore();
+        return;
+    }
     // As the host quits: every open workbook closes first, and may refuse.
     auto books = session_.app().workbookList();
     for (const auto& b : books) {
@@ -693,7 +710,90 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void MainWindow::buildLoadProgress() {
+    loadBox_ = new QWidget(this);
+    loadBox_->setObjectName("loadProgress");
+    auto* row = new QHBoxLayout(loadBox_);
+    row->setContentsMargins(0, 0, 0, 0);
+    loadRowsRead_ = new QLabel(loadBox_);
+    loadRowsRead_->setObjectName("loadRowsRead");
+    // Room for a million rows in either language, so the bar does not jump.
+    loadRowsRead_->setMinimumWidth(loadRowsRead_->fontMetrics().horizontalAdvance("Rijen gelezen: 1048576  "));
+    row->addWidget(loadRowsRead_);
+    loadBar_ = new QProgressBar(loadBox_);
+    loadBar_->setObjectName("loadBar");
+    loadBar_->setRange(0, 0);  // how many rows there are is known only at the end
+    loadBar_->setMaximumWidth(160);
+    loadBar_->setTextVisible(false);
+    row->addWidget(loadBar_);
+    loadCancel_ = new QPushButton(loadBox_);
+    loadCancel_->setObjectName("loadCancel");
+    loadCancel_->setFocusPolicy(Qt::NoFocus);
+    row->addWidget(loadCancel_);
+    connect(loadCancel_, &QPushButton::clicked, this, [this] { loadCancelled_ = true; });
+    statusBar()->addPermanentWidget(loadBox_);
+    loadBox_->hide();
+}
+
+void MainWindow::loadBegin() {
+    loading_ = true;
+    loadCancelled_ = false;
+    lastPump_ = 0;
+    loadClock_.start();
+}
+
+bool MainWindow::loadRows(long read) {
+    if (loadCancelled_) return false;
+    const qint64 now = loadClock_.elapsed();
+    if (now < loadDelayMs_ || (lastPump_ > 0 && now - lastPump_ < loadIntervalMs_)) return true;
+    lastPump_ = std::max<qint64>(now, 1);
+    if (!loadBox_->isVisible()) {
+        loadCancel_->setText(QString::fromStdString(GetCaption("cmdCancelLoad")));
+        records_->hide();  // the count of what is being replaced
+        loadBox_->show();
+    }
+    loadRowsRead_->setText(QString::fromStdString(GetMessage(292, Variant(read))));
+    QApplication::processEvents();
+    return !loadCancelled_;
+}
+
+void MainWindow::loadEnd() {
+    loading_ = false;
+    loadBox_->hide();
+    records_->show();
+}
+
+bool MainWindow::filterDuringLoad(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Taken as a plain key, so that no shortcut runs its command.
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) loadCancelled_ = true;
+        return true;
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        return watched != loadCancel_;
+    case QEvent::Close:
+        if (watched == this) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    default: return false;
+    }
+}
+
 bool MainWindow::perform(const QString& action, QString* error) {
+    if (loading_) {
+        if (error) *error = "refused while rows are being read";
+        return false;
+    }
     auto fail = [&](const QString& why) {
         if (error) *error = why;
         return false;

@@ -9,16 +9,20 @@
 #include <optional>
 #include <string>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 
 #include "gui/ui/QtUserInterface.h"
 #include "host/Excel.h"
+#include "host/Progress.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
 class QToolButton;
 class QBoxLayout;
 class QTabBar;
@@ -110,6 +114,16 @@ public:
     void showFind();
     // Find next or previous from the bar's settings; false when nothing matched.
     bool findNext(bool forward);
+    // A load shows its progress after delayMs and lets the window breathe every
+    // intervalMs, not on every row.
+    void setLoadTimings(int delayMs, int intervalMs) {
+        loadDelayMs_ = delayMs;
+        loadIntervalMs_ = intervalMs;
+    }
+    // Rows are being read: the person's commands are refused until it ends.
+    bool loading() const { return loading_; }
+    QWidget& loadProgress() { return *loadBox_; }
+    QPushButton& loadCancelButton() { return *loadCancel_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,6 +139,21 @@ private:
     void addEditButtons();
     void buildFindBar(QWidget* parent, QBoxLayout* layout);
     void refreshEditState();
+    void buildLoadProgress();
+    void loadBegin();
+    bool loadRows(long read);
+    void loadEnd();
+    // What the person does while rows are read: Escape and Cancel end the load,
+    // the rest is refused.
+    bool filterDuringLoad(QObject* watched, QEvent* event);
+
+    struct Progress : host::LoadProgress {
+        MainWindow& window;
+        explicit Progress(MainWindow& w) : window(w) {}
+        void Begin() override { window.loadBegin(); }
+        bool Rows(long read) override { return window.loadRows(read); }
+        void End() override { window.loadEnd(); }
+    };
 
     Session& session_;
     AppOptions options_;
@@ -143,6 +172,17 @@ private:
     QLabel* findResult_ = nullptr;
     QToolButton* redo_ = nullptr;
     QTimer* timer_ = nullptr;
+    QWidget* loadBox_ = nullptr;
+    QProgressBar* loadBar_ = nullptr;
+    QLabel* loadRowsRead_ = nullptr;
+    QPushButton* loadCancel_ = nullptr;
+    std::unique_ptr<Progress> progress_;
+    QElapsedTimer loadClock_;
+    qint64 lastPump_ = 0;
+    int loadDelayMs_ = 500;
+    int loadIntervalMs_ = 50;
+    bool loading_ = false;
+    bool loadCancelled_ = false;
     int running_ = 0;
     bool barsDirty_ = false;
     bool busyCursor_ = false;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "host/AdoCommand.h"
+#include "host/Progress.h"
 #include "platform/jet/Catalog.h"
 #include "platform/jet/Jet.h"
 #include "platform/jet/Security.h"
@@ -27,6 +28,8 @@ thread_local long gLastEngineError = 0;
 constexpr long ParameterMissing = -2147217904;
 
 [[noreturn]] void providerError(const Error& e, const std::string& source) {
+    // A load the person cancelled is no fault of the provider's.
+    if (e.number() == host::LoadCancelled) throw e;
     gLastEngineError = e.number();
     throw Error(e.number() == 3061 ? ParameterMissing : ado::ProviderError, DriverPrefix + e.description(), source);
 }

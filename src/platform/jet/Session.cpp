@@ -13,6 +13,7 @@
 #include <set>
 
 #include "host/Dao.h"
+#include "host/Progress.h"
 #include "platform/access/Mirror.h"
 #include "platform/access/Password.h"
 #include "platform/jet/Catalog.h"
@@ -1121,6 +1122,7 @@ ExecResult Session::execute(std::string_view jetSql, const ParameterLookup& look
         }
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
             ++rs.rows;
+            host::rowRead(rs.rows);
             if (rs.held == kHeldRowsMax) continue;
             for (int i = 0; i < cols; ++i) {
                 auto ui = static_cast<size_t>(i);

@@ -202,4 +202,28 @@ TEST_F(UndoAddRowTest, AStoredRowIsRefusedEvenWhenTheHistoryStillNamesIt) {
     EXPECT_EQ(file("SELECT COUNT(*) FROM Products"), Texts{"5"});
 }
 
+TEST_F(UndoAddRowTest, TheFirstRowOfAnEmptyTableIsTakenBackToTheHeaderAlone) {
+    execute("DELETE FROM OrderLines");
+    clickTable("OrderLines");
+    ASSERT_EQ(matrix().RowCount(), 0);
+    ASSERT_TRUE(press("{F6}"));
+    ASSERT_EQ(session_->app().keyBinding("{F8}"), Variant("ThisWorkbook.DeleteRows"));
+    ASSERT_TRUE(user().undo());
+    EXPECT_EQ(matrix().RowCount(), 0);
+    EXPECT_EQ(matrix().DataRange()->RowsCount(), 1);
+    EXPECT_EQ(form().RowChanged().size(), 1u);
+    EXPECT_EQ(session_->app().keyBinding("{F8}"), Variant("")) << "nothing left to delete";
+    EXPECT_TRUE(cell("Quantity", 1)->Value().isEmpty());
+    // Redone, the row gets its list of related records again, made for it as F6 makes it.
+    ASSERT_TRUE(user().redo());
+    EXPECT_EQ(matrix().RowCount(), 1);
+    EXPECT_EQ(cell("Quantity", 1)->Value().toDouble(), 1);
+    EXPECT_EQ(cell("ProductID", 1)->Validation()->Type(), host::xl::ValidateList);
+    for (auto [column, text] : {std::pair{"OrderYear", "2024"}, {"OrderNo", "2"}, {"LineNo", "1"}, {"ProductID", "1"}})
+        ASSERT_EQ(type(cell(column, 1), text), Result::Accepted) << column;
+    writeBack();
+    EXPECT_EQ(file("SELECT COUNT(*) || '/' || MIN(Quantity) || '/' || MIN(OrderNo) FROM OrderLines"),
+              Texts{"1/1/2"});
+}
+
 }  // namespace dalvera::testing

@@ -31,6 +31,8 @@ const std::map<std::string, Method>& macroTable() {
         {"ThisWorkbook.ExecuteQuery", &Interface11::ExecuteQuery},
         {"ThisWorkbook.ExecuteSQL", &Interface11::ExecuteSQL},
         {"ThisWorkbook.AddRow", &Interface11::AddRow},
+        {"ThisWorkbook.UndoAddRow", &Interface11::UndoAddRow},
+        {"ThisWorkbook.RedoAddRow", &Interface11::RedoAddRow},
         {"ThisWorkbook.WriteData", &Interface11::WriteData},
         {"ThisWorkbook.DeleteRows", &Interface11::DeleteRows},
         {"ThisWorkbook.Refresh", &Interface11::Refresh},

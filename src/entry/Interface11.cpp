@@ -90,6 +90,10 @@ void Interface11::ExecuteSQL() { controller().Command().Run(false, false, 0); }
 
 void Interface11::AddRow() { controller().Form().AddRow(); }
 
+void Interface11::UndoAddRow() { controller().Form().UndoAddRow(); }
+
+void Interface11::RedoAddRow() { controller().Form().RedoAddRow(); }
+
 void Interface11::WriteData() { controller().Form().WriteData(); }
 
 void Interface11::DeleteRows() { controller().Form().DeleteRows(); }

@@ -22,6 +22,9 @@ public:
     void ExecuteQuery();
     void ExecuteSQL();
     void AddRow();
+    // Undo and redo of AddRow, called by the host's history.
+    void UndoAddRow();
+    void RedoAddRow();
     void WriteData();
     void DeleteRows();
     void Refresh();

@@ -607,6 +607,16 @@ public:
     virtual void OnKey(const std::string& key, const Variant& procedure = Variant::missing()) = 0;
     // Runs a macro registered as "ThisWorkbook.<Name>"; unknown ones raise 1004.
     virtual void Run(const std::string& macro) = 0;
+    // Called by a running macro: what it did becomes one step of the person's
+    // undo history, named `text`, on the sheet that is active. Undo runs
+    // undoProcedure and Redo then redoProcedure (macro names as Run takes
+    // them); each must put the sheet's rows and columns back as they were
+    // before the step or after it, and raises to refuse, which ends the
+    // history (telling the person is the procedure's own task). Edits made
+    // after the step stack above it. An empty undoProcedure says that what the
+    // macro did cannot be undone: the history ends there.
+    virtual void OnUndo(const std::string& text, const std::string& undoProcedure,
+                        const std::string& redoProcedure) = 0;
 
     virtual void addEventSink(ApplicationEvents* sink) = 0;
     virtual void removeEventSink(ApplicationEvents* sink) = 0;

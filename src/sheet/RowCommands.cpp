@@ -1,6 +1,7 @@
 // The row commands of the table sheet: add a row, delete rows, reload.
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "entry/Globals.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 #include "sheet/clsForm.h"
 #include "sheet/clsMatrix.h"
 #include "text/modGlobalization.h"
@@ -55,11 +57,39 @@ void clsForm::reportRowCommandError(const Error& e, bool deleting) {
     else ShowMessage(GetMessage(2), host::mb::Critical);
 }
 
+namespace {
+// The host's procedures that take back and redo an F6.
+const char* const kUndoAddRow = "ThisWorkbook.UndoAddRow";
+const char* const kRedoAddRow = "ThisWorkbook.RedoAddRow";
+
+void protectAfterRowCommand(const host::WorksheetPtr& sheet, const std::function<void(const Error&)>& report) {
+    try {
+        host::ProtectOptions options;
+        options.allowFormattingColumns = true;
+        options.allowFiltering = true;
+        options.allowSorting = true;
+        sheet->Protect(clsAux::ProtectionPassword(), options);
+    } catch (const Error& e) {
+        report(e);
+    }
+    auto& app = HostApp();
+    app.SetCutCopyMode(0);
+    app.SetEnableEvents(true);
+    app.SetScreenUpdating(true);
+}
+}  // namespace
+
 void clsForm::AddRow() {
+    // Only an added row is taken back by an undo: never a stored one, never typing.
+    if (appendRow()) HostApp().OnUndo(GetCaption("undoAddRecord"), kUndoAddRow, kRedoAddRow);
+}
+
+bool clsForm::appendRow() {
     // A read-only sheet (no primary key) takes no new rows, whoever calls.
-    if (!sheet_ || !matrix_ || !TableHasPrimaryKey()) return;
+    if (!sheet_ || !matrix_ || !TableHasPrimaryKey()) return false;
     auto& app = HostApp();
     clsAux& aux = goApplication->Aux();
+    bool added = false, pushed = false;
     try {
         waitUntilReady();
         sheet_->Unprotect(clsAux::ProtectionPassword());
@@ -67,6 +97,7 @@ void clsForm::AddRow() {
         app.SetEnableEvents(false);
 
         const long rows = matrix_->RowCount() + 1;
+        const size_t flags = rowChanged_.size();
         // A whole row, so that whatever lies below the grid moves down with it. It goes
         // first: a host that refuses it (a full sheet) leaves the grid as it was.
         sheet_->Rows(rows + 1)->EntireRow()->Insert();
@@ -74,6 +105,8 @@ void clsForm::AddRow() {
         if (rowChanged_.size() < static_cast<size_t>(rows) + 1) rowChanged_.resize(static_cast<size_t>(rows) + 1);
         host::RangePtr data = matrix_->DataRange();
         matrix_->SetDataRange(data->Resize(rows + 1, data->ColumnsCount()));
+        addedRows_.push_back({rows, flags});
+        pushed = true;
 
         host::RangePtr newRow = matrix_->HeaderRow()->Offset(rows, 0);
         ApplyEditability(newRow, true);
@@ -84,21 +117,87 @@ void clsForm::AddRow() {
 
         aux.EnableSheetCommands(goApplication->MenuBar(), true);
         aux.EnableSheetCommands(goApplication->CommandBar(), true);
+        added = true;
     } catch (const Error& e) {
         reportRowCommandError(e, false);
+        // A row half prepared is no row an undo may take back.
+        if (pushed) forgetAddedRows();
     }
+    protectAfterRowCommand(sheet_, [this](const Error& e) { reportRowCommandError(e, false); });
+    return added;
+}
+
+void clsForm::forgetAddedRows() {
+    addedRows_.clear();
+    undoneRows_.clear();
+}
+
+bool clsForm::isUntouchedAddedRow(long row) {
+    if (!sheet_ || !matrix_ || addedRows_.empty() || addedRows_.back().row != row) return false;
+    if (row != matrix_->RowCount() || row <= matrix_->LoadedRowCount() || IsStoredRow(row)) return false;
+    const size_t i = static_cast<size_t>(row - 1);
+    if (i < rowChanged_.size() && rowChanged_[i] == "1") return false;
+    auto remembered = newRowDefaults_.find(row);
+    if (remembered == newRowDefaults_.end()) return false;
+    for (long k = 0; k < matrix_->FieldCount(); ++k) {
+        const std::string text = trimBlanks(matrix_->Field(k).Cell()->Offset(row, 0)->Value().text());
+        if (static_cast<size_t>(k) >= remembered->second.size() || text != remembered->second[static_cast<size_t>(k)])
+            return false;
+    }
+    return true;
+}
+
+void clsForm::UndoAddRow() {
+    const long row = matrix_ ? matrix_->RowCount() : 0;
+    if (!isUntouchedAddedRow(row)) {
+        // The history no longer matches the sheet: nothing is taken, and nothing older either.
+        forgetAddedRows();
+        ShowMessage(GetMessage(293), host::mb::Information);
+        raise(err::Cancelled, "", "clsForm.UndoAddRow");
+    }
+    auto& app = HostApp();
+    clsAux& aux = goApplication->Aux();
+    bool done = false;
     try {
-        host::ProtectOptions options;
-        options.allowFormattingColumns = true;
-        options.allowFiltering = true;
-        options.allowSorting = true;
-        sheet_->Protect(clsAux::ProtectionPassword(), options);
+        sheet_->Unprotect(clsAux::ProtectionPassword());
+        app.SetScreenUpdating(false);
+        app.SetEnableEvents(false);
+        const AddedRow added = addedRows_.back();
+        // The whole row, as F6 inserted it: what lies below the grid moves back up.
+        sheet_->Rows(row + 1)->EntireRow()->Delete();
+        addedRows_.pop_back();
+        undoneRows_.push_back(added);
+        newRowDefaults_.erase(row);
+        matrix_->SetRowCount(row - 1);
+        rowChanged_.resize(std::max<size_t>(added.flags, 1));
+        host::RangePtr data = matrix_->DataRange();
+        matrix_->SetDataRange(data->Resize(row, data->ColumnsCount()));
+        if (row > 1) SelectFirstEditableCell(matrix_->HeaderRow()->Offset(row - 1, 0));
+        else matrix_->HeaderRow()->Cells(1, 1)->Select();
+
+        aux.EnableSheetCommands(goApplication->MenuBar(), true);
+        aux.EnableSheetCommands(goApplication->CommandBar(), true);
+        done = true;
     } catch (const Error& e) {
         reportRowCommandError(e, false);
+        forgetAddedRows();
     }
-    app.SetCutCopyMode(0);
-    app.SetEnableEvents(true);
-    app.SetScreenUpdating(true);
+    protectAfterRowCommand(sheet_, [this](const Error& e) { reportRowCommandError(e, false); });
+    if (!done) raise(err::Cancelled, "", "clsForm.UndoAddRow");
+}
+
+void clsForm::RedoAddRow() {
+    // Only onto the sheet as the undo left it: the row comes back where it was.
+    const bool asLeft = matrix_ && !undoneRows_.empty() && undoneRows_.back().row == matrix_->RowCount() + 1;
+    if (!asLeft) {
+        forgetAddedRows();
+        ShowMessage(GetMessage(294), host::mb::Information);
+        raise(err::Cancelled, "", "clsForm.RedoAddRow");
+    }
+    undoneRows_.pop_back();
+    std::vector<AddedRow> undone = std::move(undoneRows_);
+    if (!appendRow()) raise(err::Cancelled, "", "clsForm.RedoAddRow");
+    undoneRows_ = std::move(undone);  // older undone rows can still be redone after this one
 }
 
 std::string clsForm::deleteStatement(long worksheetRow, std::string& keyText) {

@@ -530,6 +530,9 @@ void clsForm::WriteData() {
     } catch (const Error&) {
         // The counts below are still what the person needs to hear.
     }
+    // What was written is in the database: no undo takes it or the rows before it back.
+    forgetAddedRows();
+    app.OnUndo("", "", "");
     app.SetStatusBar(Variant(GetMessage(6)));
     aux.ShowOptionalMessage(setting::ShowUpdatedRecords, WriteResultMessage(updated, inserted));
 }

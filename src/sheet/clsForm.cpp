@@ -60,6 +60,7 @@ clsForm::~clsForm() { Clear(); }
 void clsForm::Clear() {
     rowChanged_.assign(1, std::string());
     newRowDefaults_.clear();
+    forgetAddedRows();
     loaded_.clear();
     insertedRows_.clear();
     matrix_.reset();
@@ -140,6 +141,7 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
             matrix_.reset();
             rowChanged_.assign(1, std::string());
             newRowDefaults_.clear();
+            forgetAddedRows();
             loaded_.clear();
             matrix_ = std::make_unique<clsMatrix>(listSheet_);
             ds->Table().Initialize();
@@ -223,6 +225,7 @@ void clsForm::LoadData(bool isNew, const std::string& sql) {
         loaded_.clear();
         insertedRows_.clear();
         newRowDefaults_.clear();
+        forgetAddedRows();
         const long rows = matrix_->RowCount();
         rowChanged_.assign(static_cast<size_t>(std::max(rows, 1L)), std::string());
         // Every value as read, not as the sheet shows it: the keys name exactly the
@@ -614,6 +617,7 @@ void clsForm::RecordSort(long firstDataRow, const std::vector<long>& order) {
     }
     newRowDefaults_ = std::move(defaults);
     insertedRows_ = std::move(inserted);
+    forgetAddedRows();  // the host's history ends at a sort; the rows are elsewhere now
     loaded_.reorder(first, from);
 }
 

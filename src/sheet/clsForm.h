@@ -101,6 +101,12 @@ public:
     // Remembers the texts of a new row's cells as F6 filled them.
     void RememberNewRowDefaults(long dataRow);
     void AddRow();
+    // Ctrl+Z of F6: takes back the row the last F6 added while it holds only
+    // what F6 put in it. A stored row or one with typed data is refused (the
+    // person is told, then error 665 tells the host to end its history).
+    void UndoAddRow();
+    // Ctrl+Y after that: the row is added again as F6 adds it.
+    void RedoAddRow();
     void WriteData();
     void DeleteRows();
     void Refresh();
@@ -131,6 +137,12 @@ private:
     void handleShowError(const Error& e);
     // Row commands (F6, F8, F9).
     void waitUntilReady();
+    // F6 itself; false when it failed (the person has been told).
+    bool appendRow();
+    // Whether data row `row` is the last F6's row, holding only what F6 put there.
+    bool isUntouchedAddedRow(long row);
+    // Forgets which rows F6 added, so none of them can be taken back any more.
+    void forgetAddedRows();
     // The box a row command shows for a caught error; deleting follows the delete command's table.
     void reportRowCommandError(const Error& e, bool deleting);
     // The DELETE for the record loaded in a worksheet row; keyText names its key values for people.
@@ -163,6 +175,13 @@ private:
     // What F6 put into each new row (by data row): a row still holding exactly
     // that is a row of defaults, also where a default is computed (Now, newid).
     std::map<long, std::vector<std::string>> newRowDefaults_;
+    // The rows F6 added, last on top, and those an undo took back: the size
+    // RowChanged had before each, so an undo leaves it as it found it.
+    struct AddedRow {
+        long row;
+        size_t flags;
+    };
+    std::vector<AddedRow> addedRows_, undoneRows_;
     LoadedRows loaded_;
     // Data rows past LoadedRowCount that a write inserted without reloading.
     std::set<long> insertedRows_;

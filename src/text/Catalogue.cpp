@@ -599,6 +599,16 @@ constexpr MessageText kMessages[] = {
     {291, "Loading the result was cancelled: no result sheet was made.",
      "Het laden van het resultaat is afgebroken: er is geen resultaatblad gemaakt."},
     {292, "Rows read: {1}", "Rijen gelezen: {1}"},
+    {293,
+     "The added row cannot be taken back: it holds typed data or has been written to the database.\r"
+     "Nothing was changed; the undo history ends here.",
+     "De toegevoegde rij kan niet worden teruggenomen: er staan getypte gegevens in of ze is al naar de database "
+     "geschreven.\r"
+     "Er is niets gewijzigd; de geschiedenis van ongedaan maken eindigt hier."},
+    {294,
+     "The row cannot be added again: the table sheet has changed since. Press F6 to add a row.",
+     "De rij kan niet opnieuw worden toegevoegd: het tabelblad is intussen gewijzigd. Druk op F6 om een rij toe te "
+     "voegen."},
 };
 
 constexpr CaptionText kCaptions[] = {
@@ -613,6 +623,7 @@ constexpr CaptionText kCaptions[] = {
     {"chkDontShowAgain", "Don't show this message again", "Deze melding niet meer tonen"},
     {"cmdUndo", "Undo (Ctrl+Z)", "Ongedaan maken (Ctrl+Z)"},
     {"cmdRedo", "Redo (Ctrl+Y)", "Opnieuw (Ctrl+Y)"},
+    {"undoAddRecord", "Add record", "Record toevoegen"},
     {"lblFindWhat", "Find what:", "Zoeken naar:"},
     {"chkMatchCase", "Match case", "Identieke hoofdletters/kleine letters"},
     {"chkWholeCell", "Entire cell", "Volledige celinhoud"},

@@ -312,7 +312,7 @@ TEST_F(Globalization, DialogsFindTheirCaptions) {
                            "chkAutoAdjustColumnWidths", "chkApplyColumnPropsAccess",
                            "lblFixedColumnWidth", "frmAbout", "cmdSysInfo", "frmSysInfo", "factos",
                            "factkernel", "factcpu", "factcpus", "factmemory", "factqt", "factsqlite",
-                           "cmdUndo", "cmdRedo", "lblFindWhat", "chkMatchCase", "chkWholeCell", "cmdFindNext",
+                           "cmdUndo", "cmdRedo", "undoAddRecord", "lblFindWhat", "chkMatchCase", "chkWholeCell", "cmdFindNext",
                            "cmdFindPrevious", "lblNotFound", "mnuCut", "mnuCopy", "mnuPaste", "mnuClear",
                            "lblRecords", "cmdCancelLoad",
                            "lblConnectKind", "lblConnectServer", "lblConnectPort", "lblConnectDatabase",
@@ -344,7 +344,7 @@ TEST_F(Globalization, EveryListedNumberHasBothLanguages) {
         198, 199, 200, 201, 205, 206, 207, 208, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220,
         221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 240, 241, 242, 243, 244,
         250, 251, 252, 253, 254, 255, 256, 257, 258, 259, 260, 261, 262, 263, 264, 265, 266,
-        267, 268, 270, 271, 272, 273, 274, 275, 276, 277, 278, 290, 291, 292};
+        267, 268, 270, 271, 272, 273, 274, 275, 276, 277, 278, 290, 291, 292, 293, 294};
     std::vector<int> inTable;
     for (const MessageText& m : MessageTable()) inTable.push_back(m.number);
     EXPECT_EQ(inTable, numbers);

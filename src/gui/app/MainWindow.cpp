@@ -476,8 +476,12 @@ void MainWindow::refreshEditState() {
     auto& user = session_.user();
     undo_->setEnabled(!user.editing() && user.canUndo());
     redo_->setEnabled(!user.editing() && user.canRedo());
-    undo_->setToolTip(QString::fromStdString(GetCaption("cmdUndo")));
-    redo_->setToolTip(QString::fromStdString(GetCaption("cmdRedo")));
+    // A macro's step says what it takes back ("Undo (Ctrl+Z): Add record").
+    auto tip = [](const char* caption, const std::string& step) {
+        return QString::fromStdString(GetCaption(caption) + (step.empty() ? std::string() : ": " + step));
+    };
+    undo_->setToolTip(tip("cmdUndo", undo_->isEnabled() ? user.undoText() : std::string()));
+    redo_->setToolTip(tip("cmdRedo", redo_->isEnabled() ? user.redoText() : std::string()));
     QString records;
     auto book = shownWorkbook();
     if (goApplication && book) {

@@ -67,7 +67,9 @@ void EmbeddedApplication::registerMacro(const std::string& name, std::function<v
 void EmbeddedApplication::unregisterMacro(const std::string& name) { macros_.erase(lowerAscii(trimBlanks(name))); }
 
 bool EmbeddedApplication::hasMacro(const std::string& name) const {
-    return macros_.count(lowerAscii(trimBlanks(name))) != 0;
+    std::string n = trimBlanks(name);
+    if (auto bang = n.rfind('!'); bang != std::string::npos) n = n.substr(bang + 1);
+    return macros_.count(lowerAscii(n)) != 0;
 }
 
 Variant EmbeddedApplication::keyBinding(const std::string& key) const {
@@ -84,7 +86,40 @@ void EmbeddedApplication::Run(const std::string& macro) {
         raise(err::HostRefusal, "Cannot run the macro '" + macro + "'. The macro may not be available in this workbook.",
               kSource);
     auto body = it->second;  // the macro may unregister itself
-    body();
+    const bool outermost = runDepth_ == 0;
+    if (outermost) {
+        pendingUndo_.reset();
+        auto active = std::dynamic_pointer_cast<WorksheetImpl>(ActiveSheet());
+        runSheet_ = active;
+        runStructure_ = active ? active->structure() : 0;
+    }
+    ++runDepth_;
+    try {
+        body();
+    } catch (...) {
+        --runDepth_;
+        if (outermost) pendingUndo_.reset();  // a macro that failed leaves no step
+        throw;
+    }
+    --runDepth_;
+    // Handed over once the macro is done, so the step holds the sheet as the macro left it.
+    if (outermost && pendingUndo_) {
+        MacroUndo step = std::move(*pendingUndo_);
+        pendingUndo_.reset();
+        if (undoKeeper_) undoKeeper_(std::move(step));
+    }
+}
+
+void EmbeddedApplication::OnUndo(const std::string& text, const std::string& undoProcedure,
+                                 const std::string& redoProcedure) {
+    MacroUndo step{std::dynamic_pointer_cast<WorksheetImpl>(ActiveSheet()), std::nullopt, text,
+                   trimBlanks(undoProcedure), trimBlanks(redoProcedure)};
+    if (runDepth_ == 0) {
+        if (undoKeeper_) undoKeeper_(std::move(step));
+        return;
+    }
+    if (step.sheet && step.sheet == runSheet_.lock()) step.structureBefore = runStructure_;
+    pendingUndo_ = std::move(step);  // the last word of the macro counts
 }
 
 void EmbeddedApplication::runFromControl(const std::string& macro, const host::ControlPtr& control) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,16 @@ public:
     bool ShowDialog(int id, const std::vector<Variant>& args) override;
     void OnKey(const std::string& key, const Variant& procedure) override;
     void Run(const std::string& macro) override;
+    void OnUndo(const std::string& text, const std::string& undoProcedure, const std::string& redoProcedure) override;
+
+    // A step a macro put on the undo history, handed to the history's keeper
+    // when the macro that made it has returned.
+    struct MacroUndo {
+        std::shared_ptr<WorksheetImpl> sheet;     // active when the step was made
+        std::optional<uint64_t> structureBefore;  // its rows and columns as the macro found them
+        std::string text, undoProcedure, redoProcedure;
+    };
+    void setUndoKeeper(std::function<void(MacroUndo)> keeper) { undoKeeper_ = std::move(keeper); }
     void addEventSink(host::ApplicationEvents* sink) override;
     void removeEventSink(host::ApplicationEvents* sink) override;
 
@@ -163,6 +174,12 @@ private:
     std::map<int, Saver> savers_;
     std::optional<Clipboard> clipboard_;
     host::ControlPtr actionControl_;
+    std::function<void(MacroUndo)> undoKeeper_;
+    std::optional<MacroUndo> pendingUndo_;
+    int runDepth_ = 0;
+    // The active sheet and its layout when the outermost macro began.
+    std::weak_ptr<WorksheetImpl> runSheet_;
+    uint64_t runStructure_ = 0;
     Variant statusBar_ = false;
     std::string version_ = "16.0";
     std::string caption_ = "Dalvera";
@@ -353,7 +370,11 @@ public:
     // Retry: refused by a stop alert whose Retry the person chose; the entry
     // goes back into the editor.
     enum class Result { Accepted, Refused, Retry };
-    explicit UserOperations(EmbeddedApplication& app) : app_(app) {}
+    // Keeps the steps the application's macros put on the undo history (OnUndo).
+    explicit UserOperations(EmbeddedApplication& app);
+    ~UserOperations();
+    UserOperations(const UserOperations&) = delete;
+    UserOperations& operator=(const UserOperations&) = delete;
 
     // Types text into one cell and presses Enter.
     Result typeText(const host::RangePtr& cell, const std::string& text);
@@ -402,12 +423,16 @@ public:
     // their values and formats back exactly, and the SheetUndo event tells the
     // owner of the sheet. The history ends where code changes those cells or
     // moves rows or columns (writing, reloading, another table); false when
-    // there was nothing to undo or redo.
+    // there was nothing to undo or redo. A macro's own step (OnUndo) is undone
+    // and redone by its procedures; a procedure that refuses ends the history.
     bool undo();
     bool redo();
     bool canUndo();
     bool canRedo();
     void clearHistory();
+    // The name a macro gave the step Undo (Redo) would take back; "" for the person's own edits.
+    std::string undoText() const { return undo_.empty() ? std::string() : undo_.back().text; }
+    std::string redoText() const { return redo_.empty() ? std::string() : redo_.back().text; }
     // Copies the top row of the selection down over the rest of it (Ctrl+D),
     // each cell read and checked as a typed entry.
     Result fillDown(const host::RangePtr& selection);
@@ -426,10 +451,21 @@ private:
     };
     struct Step {
         std::weak_ptr<WorksheetImpl> sheet;
-        uint64_t structure = 0;
+        uint64_t structure = 0;  // the sheet's rows and columns after the step
         std::vector<Rect> areas;
         std::vector<CellState> before, after;
+        // A macro's step: its procedures instead of cells, and the layout
+        // before it (unknown when it was made outside a macro).
+        std::string text, undoProcedure, redoProcedure;
+        std::optional<uint64_t> structureBefore;
+        bool macro() const { return !undoProcedure.empty(); }
     };
+    void keepMacroStep(EmbeddedApplication::MacroUndo made);
+    bool currentMacro(const Step& step, bool undoing) const;
+    bool replayMacro(std::vector<Step>& from, std::vector<Step>& to, bool undoing);
+    // After a procedure put the sheet back: steps made in the layout `from` hold for `to`.
+    void rebase(const WorksheetImpl& sheet, uint64_t from, uint64_t to);
+    void push(Step&& step);
     static std::vector<CellState> capture(const WorksheetImpl& sheet, const std::vector<Rect>& areas);
     // Starts a step over the areas; false when it is too large to keep (the history then ends).
     bool begin(const std::shared_ptr<WorksheetImpl>& sheet, const std::vector<Rect>& areas, Step& step);
@@ -444,6 +480,7 @@ private:
     void moveAfterReturn(WorksheetImpl& sheet, int32_t row, int32_t col);
     EmbeddedApplication& app_;
     bool retry_ = false;  // the last stop alert was answered with Retry
+    bool replaying_ = false;  // a macro step's procedure is running
     std::vector<Step> undo_, redo_;
     host::RangePtr editCell_;
     std::function<std::string()> saveFilter_;

@@ -27,6 +27,12 @@ struct EventsOff {
 };
 }  // namespace
 
+UserOperations::UserOperations(EmbeddedApplication& app) : app_(app) {
+    app_.setUndoKeeper([this](EmbeddedApplication::MacroUndo made) { keepMacroStep(std::move(made)); });
+}
+
+UserOperations::~UserOperations() { app_.setUndoKeeper({}); }
+
 bool UserOperations::refuseProtected(WorksheetImpl& sheet, const std::vector<Rect>& areas) {
     const auto& p = sheet.model().protection();
     if (!p.on || !p.options.contents) return false;
@@ -286,9 +292,88 @@ void UserOperations::finish(Step&& step, Result result) {
     if (!sheet) return;
     // After the sheet's owner has answered the change (painted, flagged).
     step.after = capture(*sheet, step.areas);
+    push(std::move(step));
+}
+
+void UserOperations::push(Step&& step) {
     undo_.push_back(std::move(step));
     redo_.clear();
     if (undo_.size() > 100) undo_.erase(undo_.begin());
+}
+
+void UserOperations::keepMacroStep(EmbeddedApplication::MacroUndo made) {
+    if (replaying_) return;  // a step's own procedure re-registering itself
+    if (made.undoProcedure.empty() || !made.sheet) {
+        clearHistory();
+        return;
+    }
+    Step step;
+    step.sheet = made.sheet;
+    step.structure = made.sheet->structure();
+    step.structureBefore = made.structureBefore;
+    step.text = std::move(made.text);
+    step.undoProcedure = std::move(made.undoProcedure);
+    step.redoProcedure = std::move(made.redoProcedure);
+    push(std::move(step));
+}
+
+bool UserOperations::currentMacro(const Step& step, bool undoing) const {
+    auto sheet = step.sheet.lock();
+    if (!sheet || sheet->deleted()) return false;
+    const std::string& procedure = undoing ? step.undoProcedure : step.redoProcedure;
+    if (procedure.empty() || !app_.hasMacro(procedure)) return false;
+    // Rows or columns moved since (a reload, a sort, code): the procedure would meet another sheet.
+    if (undoing) return sheet->structure() == step.structure;
+    return step.structureBefore && sheet->structure() == *step.structureBefore;
+}
+
+void UserOperations::rebase(const WorksheetImpl& sheet, uint64_t from, uint64_t to) {
+    for (auto* list : {&undo_, &redo_})
+        for (Step& s : *list) {
+            if (s.sheet.lock().get() != &sheet) continue;
+            if (s.structure == from) s.structure = to;
+            if (s.structureBefore && *s.structureBefore == from) s.structureBefore = to;
+        }
+}
+
+bool UserOperations::replayMacro(std::vector<Step>& from, std::vector<Step>& to, bool undoing) {
+    Step step = std::move(from.back());
+    from.pop_back();
+    if (!currentMacro(step, undoing)) {
+        clearHistory();
+        return false;
+    }
+    auto sheet = step.sheet.lock();
+    if (app_.ActiveSheet().get() != sheet.get()) sheet->Activate();
+    struct Replaying {
+        bool& flag;
+        explicit Replaying(bool& f) : flag(f) { flag = true; }
+        ~Replaying() { flag = false; }
+    };
+    try {
+        Replaying on(replaying_);
+        app_.Run(undoing ? step.undoProcedure : step.redoProcedure);
+    } catch (const Error&) {
+        // Refused: the procedure has told the person why; nothing older can be trusted now.
+        clearHistory();
+        return false;
+    }
+    // The procedure put the rows back as they were on the other side of the
+    // step, so what was made in that layout holds again.
+    const uint64_t now = sheet->structure();
+    if (undoing) {
+        if (step.structureBefore) rebase(*sheet, *step.structureBefore, now);
+        step.structureBefore = now;
+        if (step.redoProcedure.empty()) {
+            redo_.clear();
+            return true;
+        }
+    } else {
+        rebase(*sheet, step.structure, now);
+        step.structure = now;
+    }
+    to.push_back(std::move(step));
+    return true;
 }
 
 void UserOperations::clearHistory() {
@@ -310,6 +395,7 @@ bool UserOperations::current(Step& step) {
 bool UserOperations::replay(std::vector<Step>& from, std::vector<Step>& to, bool undoing) {
     if (editing()) return false;
     if (from.empty()) return false;
+    if (from.back().macro()) return replayMacro(from, to, undoing);
     Step step = std::move(from.back());
     from.pop_back();
     // `after` holds the state the cells must be in now; swapped for a redo.
@@ -347,7 +433,8 @@ bool UserOperations::redo() { return replay(redo_, undo_, false); }
 
 bool UserOperations::canUndo() {
     if (undo_.empty()) return false;
-    if (!current(undo_.back())) {
+    const bool ok = undo_.back().macro() ? currentMacro(undo_.back(), true) : current(undo_.back());
+    if (!ok) {
         clearHistory();
         return false;
     }
@@ -356,9 +443,15 @@ bool UserOperations::canUndo() {
 
 bool UserOperations::canRedo() {
     if (redo_.empty()) return false;
-    Step probe = redo_.back();
-    std::swap(probe.before, probe.after);
-    if (!current(probe)) {
+    bool ok;
+    if (redo_.back().macro()) {
+        ok = currentMacro(redo_.back(), false);
+    } else {
+        Step probe = redo_.back();
+        std::swap(probe.before, probe.after);
+        ok = current(probe);
+    }
+    if (!ok) {
         clearHistory();
         return false;
     }

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <QClipboard>
+#include <QLabel>
 #include <QToolButton>
 
 #include "WindowFixture.h"
@@ -198,6 +199,83 @@ TEST_F(UndoTest, OneCopiedValueFillsTheSelectedBlockAndCtrlDFillsDown) {
     ui_.verifyAllConsumed();
     EXPECT_TRUE(sheet()->Range("G2")->Value().isEmpty());
     EXPECT_TRUE(sheet()->Range("H3")->Value().isEmpty());
+}
+
+TEST_F(UndoTest, CtrlZAfterF6TakesTheRowBackAndTheRecordCountFollows) {
+    const std::string sample = sampleDatabase();
+    if (sample.empty()) GTEST_SKIP() << "the sample database was not built";
+    const std::string db = dir_ + "/sample.sqlite";
+    std::filesystem::copy_file(sample, db);
+    {
+        // Enough customers that the grid's rows follow the table's, not its minimum.
+        sqlite3* h = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(h,
+                               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 250) "
+                               "INSERT INTO Customers (CompanyName) SELECT 'Firm ' || i FROM n",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(h);
+    }
+    auto& w = open(12);
+    session_->app().addEventSink(&undos_);
+    ui_.expectOpenFile(db);
+    ui_.expectForm("frmMessage", [](host::Form& f) { click(f, "cmdOK"); });
+    ASSERT_TRUE(w.perform("click:Open database"));
+    ASSERT_TRUE(w.perform("click:Tables/Customers"));
+    settle();
+    clsForm& form = goApplication->Form();
+    const long before = form.Matrix()->RowCount();
+    ASSERT_GT(before, 250);
+    auto* records = w.findChild<QLabel*>("recordCount");
+    const int modelRows = grid().model()->rowCount();
+    auto name = [&](long k) { return form.Matrix()->Fields().Item("CompanyName")->Cell()->Offset(k, 0); };
+    goTo(name(1)->Row(), name(1)->Column());
+
+    press(Qt::Key_F6);
+    ASSERT_EQ(form.Matrix()->RowCount(), before + 1);
+    EXPECT_EQ(records->text(), QString("Records: %1").arg(before + 1));
+    EXPECT_EQ(grid().model()->rowCount(), modelRows + 1);
+    EXPECT_EQ(window_->findChild<QToolButton*>("undoButton")->toolTip(), "Undo (Ctrl+Z): Add record");
+    goTo(name(before + 1)->Row(), name(before + 1)->Column());
+    typeIntoCell("New firm");
+    ASSERT_TRUE(form.HasChanges());
+
+    press(Qt::Key_Z, Qt::ControlModifier);  // the typing first
+    EXPECT_TRUE(name(before + 1)->Value().isEmpty());
+    EXPECT_EQ(form.Matrix()->RowCount(), before + 1);
+    press(Qt::Key_Z, Qt::ControlModifier);  // then the row
+    EXPECT_EQ(form.Matrix()->RowCount(), before);
+    EXPECT_EQ(records->text(), QString("Records: %1").arg(before));
+    EXPECT_EQ(grid().model()->rowCount(), modelRows);
+    EXPECT_FALSE(form.HasChanges());
+    EXPECT_FALSE(undoEnabled());
+    EXPECT_TRUE(redoEnabled());
+    EXPECT_EQ(undos_.undos, 1) << "only the typing was a cell undo";
+
+    press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(form.Matrix()->RowCount(), before + 1);
+    EXPECT_EQ(records->text(), QString("Records: %1").arg(before + 1));
+    EXPECT_EQ(grid().model()->rowCount(), modelRows + 1);
+    EXPECT_EQ(name(before + 1)->Value().text(), "");
+    press(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(name(before + 1)->Value().text(), "New firm");
+
+    ui_.expectForm("frmMessage", [](host::Form& f) { click(f, "cmdOK"); });
+    press(Qt::Key_F7);
+    ui_.verifyAllConsumed();
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(h, "SELECT COUNT(*), SUM(CompanyName = 'New firm') FROM Customers", -1, &st, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int64(st, 0), before + 1);
+    EXPECT_EQ(sqlite3_column_int64(st, 1), 1);
+    sqlite3_finalize(st);
+    sqlite3_close(h);
+    EXPECT_FALSE(undoEnabled());
+    EXPECT_FALSE(redoEnabled());
 }
 
 }  // namespace

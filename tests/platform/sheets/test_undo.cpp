@@ -128,5 +128,137 @@ TEST_F(UndoTest, FillDownAndUnchangedEntriesGoThroughTheCellsRules) {
     EXPECT_EQ(cell("A3")->Value(), Variant(2.0));
 }
 
+// A macro that appends a row to a small grid and puts its own step on the
+// history, as the table sheet's F6 does.
+class MacroUndoTest : public UndoTest {
+protected:
+    void SetUp() override {
+        UndoTest::SetUp();
+        cell("A1")->SetValue(Variant("head"));
+        cell("A4")->SetValue(Variant("below"));  // under the grid: moves with its rows
+        app->registerMacro("ThisWorkbook.Add", [this] {
+            append();
+            app->OnUndo("Add row", "ThisWorkbook.Back", "ThisWorkbook.Again");
+        });
+        app->registerMacro("ThisWorkbook.Back", [this] {
+            ++backs;
+            if (refuse) raise(1004, "refused", "test");
+            sheet->Rows(rows + 1)->Delete();
+            --rows;
+        });
+        app->registerMacro("ThisWorkbook.Again", [this] {
+            ++agains;
+            append();
+            // Registering again while being redone must not become a step of its own.
+            app->OnUndo("Add row", "ThisWorkbook.Back", "ThisWorkbook.Again");
+        });
+    }
+    void append() {
+        sheet->Rows(rows + 2)->Insert();
+        ++rows;
+        cell("A" + std::to_string(rows + 1))->SetValue(Variant("row " + std::to_string(rows)));
+    }
+    std::string a(int row) { return cell("A" + std::to_string(row))->Value().text(); }
+    long rows = 1;  // data rows under the heading
+    int backs = 0, agains = 0;
+    bool refuse = false;
+};
+
+TEST_F(MacroUndoTest, AMacrosStepIsUndoneByItsProceduresBetweenTheEditsAroundIt) {
+    user->typeText(cell("B1"), "typed first");
+    cell("A2")->SetValue(Variant("row 1"));
+    app->Run("ThisWorkbook.Add");
+    EXPECT_EQ(a(3), "row 2");
+    EXPECT_EQ(a(5), "below");
+    EXPECT_EQ(user->undoText(), "Add row");
+    user->typeText(cell("B3"), "in the new row");
+    app->Run("ThisWorkbook.Add");
+    EXPECT_EQ(a(6), "below");
+
+    // Last first: the second row, the typing in the first added row, that row, the typing before it.
+    ASSERT_TRUE(user->undo());
+    EXPECT_EQ(rows, 2);
+    EXPECT_TRUE(a(4).empty());
+    EXPECT_EQ(a(5), "below");
+    EXPECT_EQ(user->redoText(), "Add row");
+    ASSERT_TRUE(user->undo());
+    EXPECT_TRUE(cell("B3")->Value().isEmpty());
+    EXPECT_EQ(user->undoText(), "Add row");
+    ASSERT_TRUE(user->undo());
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(a(4), "below");
+    ASSERT_TRUE(user->undo()) << "typing from before the macro holds again once its rows are back";
+    EXPECT_TRUE(cell("B1")->Value().isEmpty());
+    EXPECT_FALSE(user->undo());
+    EXPECT_EQ(backs, 2);
+    EXPECT_EQ(log.undone.size(), 2u) << "a macro's step is its own procedure's business, not a cell undo";
+
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(user->redo()) << i;
+    EXPECT_FALSE(user->redo());
+    EXPECT_EQ(agains, 2);
+    EXPECT_EQ(cell("B1")->Value().text(), "typed first");
+    EXPECT_EQ(cell("B3")->Value().text(), "in the new row");
+    EXPECT_EQ(a(4), "row 3");
+    EXPECT_EQ(a(6), "below");
+    // The redone steps can be undone again, one by one.
+    ASSERT_TRUE(user->undo());
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(backs, 3);
+}
+
+TEST_F(MacroUndoTest, ARefusalCodeOrAMacroThatCannotBeUndoneEndsTheHistory) {
+    // A procedure that refuses: nothing older is replayed either.
+    user->typeText(cell("B1"), "kept");
+    app->Run("ThisWorkbook.Add");
+    refuse = true;
+    EXPECT_FALSE(user->undo());
+    EXPECT_EQ(backs, 1);
+    EXPECT_EQ(rows, 2);
+    EXPECT_FALSE(user->canUndo());
+    EXPECT_EQ(cell("B1")->Value().text(), "kept");
+    refuse = false;
+
+    // Rows moved by code since: the procedure is not even asked.
+    app->Run("ThisWorkbook.Add");
+    sheet->Rows(1)->Insert();
+    EXPECT_FALSE(user->canUndo());
+    EXPECT_FALSE(user->undo());
+    EXPECT_EQ(backs, 1);
+    sheet->Rows(1)->Delete();
+
+    // A macro that says its work cannot be undone, one that fails, and a procedure that is gone.
+    app->registerMacro("ThisWorkbook.Write", [this] { app->OnUndo("", "", ""); });
+    app->registerMacro("ThisWorkbook.Fail", [this] {
+        app->OnUndo("Fail", "ThisWorkbook.Back", "");
+        raise(1004, "failed", "test");
+    });
+    user->typeText(cell("B1"), "again");
+    app->Run("ThisWorkbook.Write");
+    EXPECT_FALSE(user->canUndo());
+    user->typeText(cell("B1"), "once more");
+    EXPECT_THROW(app->Run("ThisWorkbook.Fail"), Error);
+    EXPECT_TRUE(user->undoText().empty()) << "a failed macro leaves no step";
+    app->Run("ThisWorkbook.Add");
+    app->unregisterMacro("ThisWorkbook.Back");
+    EXPECT_FALSE(user->undo());
+    EXPECT_EQ(backs, 1);
+
+    // Without a redo procedure the step is undone but not redone.
+    app->registerMacro("ThisWorkbook.Back", [this] {
+        ++backs;
+        sheet->Rows(rows + 1)->Delete();
+        --rows;
+    });
+    app->registerMacro("ThisWorkbook.Once", [this] {
+        append();
+        app->OnUndo("Once", "ThisWorkbook.Back", "");
+    });
+    const long before = rows;
+    app->Run("ThisWorkbook.Once");
+    ASSERT_TRUE(user->undo());
+    EXPECT_EQ(rows, before);
+    EXPECT_FALSE(user->canRedo());
+}
+
 }  // namespace
 }  // namespace dalvera::test

@@ -937,17 +937,30 @@ std::vector<QString> SheetGrid::filterChoices(int32_t col) const {
     const Rect& r = m->autoFilter()->range;
     const bool dutch = model_->locale().language == FormatLocale::Language::Dutch;
     std::vector<QString> out{dutch ? QStringLiteral("(Alles selecteren)") : QStringLiteral("(Select all)")};
+    // Ordered as an ascending sort orders the rows: numbers by value before texts,
+    // texts without regard to case.
+    struct Choice {
+        QString text;
+        bool number;
+        double value;
+    };
     std::set<QString> seen;
-    std::vector<QString> values;
+    std::vector<Choice> values;
     for (int32_t row = r.r1 + 1; row <= r.r2; ++row) {
         Variant v = m->value(row, col);
         if (v.isEmpty()) continue;
         QString text = QString::fromStdString(v.text());
-        if (seen.insert(text).second) values.push_back(text);
+        if (!seen.insert(text).second) continue;
+        const bool number = v.isNumber() || v.isDate();
+        values.push_back({text, number, number ? v.toDouble() : 0.0});
     }
-    std::sort(values.begin(), values.end(),
-              [](const QString& a, const QString& b) { return QString::localeAwareCompare(a, b) < 0; });
-    out.insert(out.end(), values.begin(), values.end());
+    std::sort(values.begin(), values.end(), [](const Choice& a, const Choice& b) {
+        if (a.number != b.number) return a.number;
+        if (a.number) return a.value < b.value;
+        const int c = QString::localeAwareCompare(a.text.toCaseFolded(), b.text.toCaseFolded());
+        return c != 0 ? c < 0 : a.text < b.text;
+    });
+    for (auto& c : values) out.push_back(std::move(c.text));
     return out;
 }
 

@@ -211,6 +211,21 @@ TEST_F(WindowTest, WindowSettingsFrozenRowsAndTheAutoFilter) {
     EXPECT_FALSE(g.isRowHidden(4));
 }
 
+TEST_F(WindowTest, TheFilterListOrdersNumbersByValueBeforeTextsAsTheSortDoes) {
+    open(12);
+    auto s = sheet();
+    s->Cells(1, 1)->SetValue(Variant("Value"));
+    const Variant cells[] = {Variant(10L), Variant("beta"), Variant(9L), Variant("Alpha"), Variant(-2.5),
+                             Variant("10"), Variant(9L)};
+    for (int r = 0; r < 7; ++r) s->Cells(r + 2, 1)->SetValue(cells[r]);
+    s->Range("A1:A8")->AutoFilter();
+    settle();
+    auto choices = grid().filterChoices(1);
+    // Each shown text once: the text "10" is the same choice as the number 10.
+    const std::vector<QString> expected{"(Select all)", "-2.5", "9", "10", "Alpha", "beta"};
+    EXPECT_EQ(choices, expected);
+}
+
 TEST_F(WindowTest, ALargeSheetIsReadOnlyWhereTheViewLooks) {
     open(12);
     constexpr int kRows = 100000;

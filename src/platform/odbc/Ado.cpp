@@ -5,12 +5,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include "host/AdoCommand.h"
+#include "host/Progress.h"
 #include "platform/odbc/Odbc.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
@@ -259,10 +264,11 @@ Variant readCell(SQLHSTMT stmt, SQLUSMALLINT i, const Column& c, const std::stri
         return c.adoType == ado::type::Single ? Variant::single(static_cast<float>(v)) : Variant(v);
     }
     case Read::Numeric: {
-        char text[80] = {};
-        if (!SQL_SUCCEEDED(SQLGetData(stmt, i, SQL_C_CHAR, text, sizeof text, &indicator))) fail();
-        if (indicator == SQL_NULL_DATA) return Variant::null();
-        const double v = std::strtod(text, nullptr);
+        // In full: the digits of a large number cut short would make it a smaller one.
+        bool isNull = false;
+        const std::string text = readAll(stmt, i, SQL_C_CHAR, isNull, source);
+        if (isNull) return Variant::null();
+        const double v = std::strtod(text.c_str(), nullptr);
         return c.adoType == ado::type::Currency ? Variant::currency(v) : Variant(v);
     }
     case Read::Bit: {
@@ -451,6 +457,165 @@ struct Statement {
     }
 };
 
+// How one column of a block is bound: the C type and the bytes of one cell.
+struct BoundColumn {
+    SQLSMALLINT cType = SQL_C_CHAR;
+    SQLLEN width = 0;
+};
+
+// One block of fetched rows in buffers of its own, with what had to be read
+// while the driver still stood on it: dates of this server's own text as
+// serials, and cells too long for their buffer or of another date form, read
+// on their own.
+struct Block {
+    std::vector<std::vector<char>> data;
+    std::vector<std::vector<SQLLEN>> indicators;
+    std::vector<double> serials;                     // row * columns + column
+    std::vector<std::pair<size_t, Variant>> singles;  // (row * columns + column, value), in order
+    SQLULEN rows = 0;
+};
+
+// Blocks of a result fetched in order. A large result is fetched by a thread
+// of its own into a few blocks in turn while the caller turns the block
+// before into values: the driver's conversion and ours then take a core each.
+// Only that thread touches the statement until the fetcher is gone.
+class BlockFetcher {
+public:
+    BlockFetcher(SQLHSTMT stmt, const std::vector<Column>& columns, std::vector<BoundColumn> bound, SQLULEN rows,
+                 const std::string& source, bool threaded)
+        : stmt_(stmt), columns_(columns), bound_(std::move(bound)), rows_(rows), source_(source) {
+        blocks_.resize(threaded ? 3 : 1);
+        for (Block& b : blocks_) {
+            b.data.resize(bound_.size());
+            b.indicators.resize(bound_.size());
+            for (size_t c = 0; c < bound_.size(); ++c) {
+                b.data[c].assign(static_cast<size_t>(bound_[c].width) * rows_, 0);
+                b.indicators[c].assign(rows_, 0);
+            }
+            free_.push_back(&b);
+        }
+        if (threaded) worker_ = std::thread([this] { work(); });
+    }
+    ~BlockFetcher() {
+        if (!worker_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    BlockFetcher(const BlockFetcher&) = delete;
+    BlockFetcher& operator=(const BlockFetcher&) = delete;
+
+    // The next block, or null after the last; a failed fetch is thrown here,
+    // after the blocks fetched before it.
+    Block* next() {
+        if (!worker_.joinable()) return fill(blocks_.front()) ? &blocks_.front() : nullptr;
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [this] { return !filled_.empty() || done_; });
+        if (!filled_.empty()) {
+            Block* b = filled_.front();
+            filled_.pop_front();
+            return b;
+        }
+        if (error_) std::rethrow_exception(error_);
+        return nullptr;
+    }
+    void release(Block* b) {
+        if (!worker_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            free_.push_back(b);
+        }
+        changed_.notify_all();
+    }
+
+private:
+    void work() {
+        while (true) {
+            Block* b = nullptr;
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                changed_.wait(hold, [this] { return !free_.empty() || stop_; });
+                if (stop_) return;
+                b = free_.front();
+                free_.pop_front();
+            }
+            bool more = false;
+            std::exception_ptr error;
+            try {
+                more = fill(*b);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (more) filled_.push_back(b);
+                else done_ = true, error_ = error;
+            }
+            changed_.notify_all();
+            if (!more) return;
+        }
+    }
+
+    [[noreturn]] void fail() {
+        Diagnostic d = diagnose(SQL_HANDLE_STMT, stmt_);
+        throw Error(ado::ProviderError, d.text, source_);
+    }
+
+    // Fetches the next block into b; false at the end.
+    bool fill(Block& b) {
+        b.rows = 0;
+        b.singles.clear();
+        if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &b.rows, 0))) fail();
+        for (size_t c = 0; c < bound_.size(); ++c)
+            if (!SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(c + 1), bound_[c].cType, b.data[c].data(),
+                                          bound_[c].width, b.indicators[c].data())))
+                fail();
+        SQLRETURN rc = SQLFetch(stmt_);
+        if (rc == SQL_NO_DATA) return false;
+        if (!SQL_SUCCEEDED(rc)) fail();
+        const size_t n = bound_.size();
+        b.serials.resize(static_cast<size_t>(b.rows) * n);
+        for (SQLULEN r = 0; r < b.rows; ++r)
+            for (size_t c = 0; c < n; ++c) {
+                const BoundColumn& bc = bound_[c];
+                const Column& col = columns_[c];
+                const SQLLEN indicator = b.indicators[c][r];
+                if (indicator == SQL_NULL_DATA) continue;
+                const SQLLEN room = bc.width - (bc.cType == SQL_C_WCHAR ? 2 : bc.cType == SQL_C_BINARY ? 0 : 1);
+                const bool cut = indicator == SQL_NO_TOTAL || indicator > room;
+                const bool dateText = bc.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp);
+                bool alone = (col.read == Read::Text || col.read == Read::Binary || col.read == Read::Numeric) && cut;
+                if (dateText) {
+                    const char* cell = b.data[c].data() + static_cast<size_t>(bc.width) * r;
+                    alone = !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))),
+                                       b.serials[r * n + c]);
+                }
+                if (!alone) continue;
+                // Longer than its buffer, or a date of another form: read on its own.
+                if (!SQL_SUCCEEDED(SQLSetPos(stmt_, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+                    fail();
+                b.singles.emplace_back(r * n + c, readCell(stmt_, static_cast<SQLUSMALLINT>(c + 1), col, source_));
+            }
+        return true;
+    }
+
+    SQLHSTMT stmt_;
+    const std::vector<Column>& columns_;
+    std::vector<BoundColumn> bound_;
+    SQLULEN rows_;
+    std::string source_;
+    std::deque<Block> blocks_;
+    std::thread worker_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<Block*> free_, filled_;
+    bool done_ = false, stop_ = false;
+    std::exception_ptr error_;
+};
+
 // The buffer of one bound parameter; it lives until the statement's results are read.
 struct Binding {
     std::shared_ptr<ado::Parameter> parameter;
@@ -607,6 +772,7 @@ public:
         } catch (const Error&) {
             // Releasing never fails the caller.
         }
+        settle();
     }
     int CursorLocation() const override { return cursorLocation_; }
     void CursorLocation(int location) override { cursorLocation_ = location; }
@@ -662,6 +828,7 @@ public:
     std::string DbmsName() const override { return dbms_; }
     void Close() override {
         if (dbc_ == SQL_NULL_HDBC) raise(3704, "Operation is not allowed when the object is closed.", "ADODB.Connection");
+        settle();
         // Closing undoes an open transaction, as the engine's files do.
         if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
         SQLDisconnect(dbc_);
@@ -672,6 +839,7 @@ public:
     }
     long BeginTrans() override {
         if (dbc_ == SQL_NULL_HDBC) connectionUnusable("ADODB.Connection");
+        settle();
         if (inTransaction_) raise(-2147168237, "Only one transaction can be active on this connection.", "ADODB.Connection");
         if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
             fail(SQL_HANDLE_DBC, dbc_, "ADODB.Connection");
@@ -681,6 +849,7 @@ public:
     }
     void CommitTrans() override {
         if (dbc_ == SQL_NULL_HDBC) connectionUnusable("ADODB.Connection");
+        settle();
         if (!inTransaction_) raise(-2147168242, "No transaction is active.", "ADODB.Connection");
         if (lost_) {
             // The server ended the transaction at the failed statement; a COMMIT now
@@ -695,6 +864,7 @@ public:
     }
     void RollbackTrans() override {
         if (dbc_ == SQL_NULL_HDBC) connectionUnusable("ADODB.Connection");
+        settle();
         if (!inTransaction_) raise(-2147168242, "No transaction is active.", "ADODB.Connection");
         endTransaction(SQL_ROLLBACK);
     }
@@ -708,6 +878,7 @@ public:
     std::shared_ptr<ado::Recordset> run(const std::string& text, std::vector<Binding>& bindings, long& recordsAffected,
                                         const std::string& source) {
         if (dbc_ == SQL_NULL_HDBC) connectionUnusable(source);
+        settle();
         recordsAffected = -1;
         // Going back to a savepoint is what revives a transaction after a failure.
         const bool revives = startsWithNoCase(trimBlanks(text), "ROLLBACK TO");
@@ -774,6 +945,16 @@ private:
             recordsAffected = affected;
             return std::make_shared<OdbcRecordset>();
         }
+        // The driver's own copy of a large result takes a while to free: that
+        // is done beside what the caller does next, and waited for before the
+        // connection is used again.
+        if (cursor->rows >= kCloseBeside) {
+            closing_ = std::thread([h = stmt.h] {
+                SQLFreeStmt(h, SQL_CLOSE);
+                SQLFreeHandle(SQL_HANDLE_STMT, h);
+            });
+            stmt.h = SQL_NULL_HSTMT;
+        }
         return std::make_shared<OdbcRecordset>(cursor, shared_from_this());
     }
 
@@ -788,7 +969,7 @@ private:
             if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, stmt, source);
             for (size_t c = 0; c < cursor->columns.size(); ++c)
                 cursor->data->column(c).push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), cursor->columns[c], source));
-            ++cursor->rows;
+            host::rowRead(++cursor->rows);
         }
         return cursor;
     }
@@ -807,18 +988,12 @@ private:
     // one per cell. A value longer than its buffer is read again in full.
     // False (nothing fetched yet) when a column does not suit a buffer.
     bool fetchBlocks(SQLHSTMT stmt, Cursor& cursor, const std::string& source) {
-        struct Bound {
-            SQLSMALLINT cType = SQL_C_CHAR;
-            SQLLEN width = 0;
-            std::vector<char> data;
-            std::vector<SQLLEN> indicators;
-        };
-        std::vector<Bound> bound(cursor.columns.size());
+        std::vector<BoundColumn> bound(cursor.columns.size());
         const bool utf8 = server_ == Server::PostgreSQL;
         SQLLEN rowBytes = 0;
         for (size_t c = 0; c < cursor.columns.size(); ++c) {
             const Column& col = cursor.columns[c];
-            Bound& b = bound[c];
+            BoundColumn& b = bound[c];
             switch (col.read) {
             case Read::Integer: b.cType = SQL_C_SBIGINT, b.width = sizeof(SQLBIGINT); break;
             case Read::Double: b.cType = SQL_C_DOUBLE, b.width = sizeof(double); break;
@@ -849,61 +1024,49 @@ private:
             rowBytes += b.width + static_cast<SQLLEN>(sizeof(SQLLEN));
         }
         const SQLULEN rows = static_cast<SQLULEN>(std::clamp<SQLLEN>((1 << 20) / std::max<SQLLEN>(rowBytes, 1), 1, 1024));
-        SQLULEN fetched = 0;
         SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
         if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0))) return false;
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-        for (size_t c = 0; c < bound.size(); ++c) {
-            Bound& b = bound[c];
-            b.data.assign(static_cast<size_t>(b.width) * rows, 0);
-            b.indicators.assign(rows, 0);
-            if (!SQL_SUCCEEDED(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(c + 1), b.cType, b.data.data(), b.width,
-                                          b.indicators.data())))
-                fail(SQL_HANDLE_STMT, stmt, source);
-        }
-        // The driver may know the count already; the columns grow once then.
+        // The driver may know the count already; the columns grow once then,
+        // and a result of one block needs no thread.
         SQLLEN expected = -1;
         SQLRowCount(stmt, &expected);
         for (size_t c = 0; c < cursor.columns.size(); ++c)
             cursor.data->column(c).reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
-        while (true) {
-            SQLRETURN rc = SQLFetch(stmt);
-            if (rc == SQL_NO_DATA) break;
-            if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, stmt, source);
-            for (SQLULEN r = 0; r < fetched; ++r) {
-                for (size_t c = 0; c < bound.size(); ++c) {
-                    const Bound& b = bound[c];
-                    const Column& col = cursor.columns[c];
-                    ValueColumn& out = cursor.data->column(c);
-                    const SQLLEN indicator = b.indicators[r];
-                    const char* cell = b.data.data() + static_cast<size_t>(b.width) * r;
-                    if (indicator == SQL_NULL_DATA) {
-                        out.pushNull();
-                        continue;
+        {
+            BlockFetcher fetcher(stmt, cursor.columns, bound, rows, source,
+                                 expected < 0 || static_cast<SQLULEN>(expected) > rows);
+            const size_t n = bound.size();
+            while (Block* block = fetcher.next()) {
+                auto single = block->singles.begin();
+                for (SQLULEN r = 0; r < block->rows; ++r) {
+                    for (size_t c = 0; c < n; ++c) {
+                        const BoundColumn& b = bound[c];
+                        const Column& col = cursor.columns[c];
+                        ValueColumn& out = cursor.data->column(c);
+                        const SQLLEN indicator = block->indicators[c][r];
+                        const char* cell = block->data[c].data() + static_cast<size_t>(b.width) * r;
+                        if (single != block->singles.end() && single->first == r * n + c) {
+                            out.push(single->second);
+                            ++single;
+                        } else if (indicator == SQL_NULL_DATA) {
+                            out.pushNull();
+                        } else if (b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp)) {
+                            out.push(Variant::date(block->serials[r * n + c]));
+                        } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
+                            out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
+                        } else if (b.cType == SQL_C_BINARY) {
+                            out.push(Variant(std::vector<std::uint8_t>(cell, cell + indicator)));
+                        } else {
+                            out.push(blockValue(col, cell, indicator));
+                        }
                     }
-                    const SQLLEN room = b.width - (b.cType == SQL_C_WCHAR ? 2 : b.cType == SQL_C_BINARY ? 0 : 1);
-                    const bool cut = indicator == SQL_NO_TOTAL || indicator > room;
-                    double serial = 0;
-                    const bool dateText = b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp);
-                    if (((col.read == Read::Text || col.read == Read::Binary) && cut) ||
-                        (dateText && !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))), serial))) {
-                        // Longer than its buffer, or a date of another form: this cell is read on its own.
-                        if (!SQL_SUCCEEDED(SQLSetPos(stmt, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
-                            fail(SQL_HANDLE_STMT, stmt, source);
-                        out.push(readCell(stmt, static_cast<SQLUSMALLINT>(c + 1), col, source));
-                    } else if (dateText) {
-                        out.push(Variant::date(serial));
-                    } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
-                        out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
-                    } else if (b.cType == SQL_C_BINARY) {
-                        out.push(Variant(std::vector<std::uint8_t>(cell, cell + indicator)));
-                    } else {
-                        out.push(blockValue(col, cell, indicator));
-                    }
+                    host::rowRead(++cursor.rows);
                 }
-                ++cursor.rows;
+                fetcher.release(block);
             }
         }
+        // The blocks are gone: nothing may point into them any more.
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
         SQLFreeStmt(stmt, SQL_UNBIND);
         return true;
     }
@@ -944,6 +1107,11 @@ private:
         }
     }
 
+    // Waits for a statement still being freed beside the caller.
+    void settle() {
+        if (closing_.joinable()) closing_.join();
+    }
+
     void endTransaction(SQLSMALLINT how) {
         if (how >= 0) SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
         SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
@@ -972,6 +1140,8 @@ private:
     std::string state_;
     long native_ = 0;
     int blockReads_ = -1;  // unknown until asked
+    static constexpr long kCloseBeside = 10000;
+    std::thread closing_;  // frees the statement of the last large result
 };
 
 // The routine's arguments from the server's catalogue.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "host/Progress.h"
 #include "platform/odbc/Odbc.h"
 #include "platform/odbc/PgServer.h"
 #include "runtime/DateSerial.h"
@@ -202,6 +203,103 @@ TEST_F(OdbcAdo, BlocksGiveTheValuesCellByCellReadsGive) {
     EXPECT_EQ(f.Item("b")->Value().bytes(), (std::vector<std::uint8_t>{0x00, 0xff, 0x10}));
     EXPECT_EQ(f.Item("blong")->Value().bytes(), std::vector<std::uint8_t>(300, 0xab));
     for (const char* name : {"ni", "nn", "nts", "nt", "nb", "nby", "nd", "nf", "ntime"}) EXPECT_TRUE(f.Item(name)->Value().isNull()) << name;
+}
+
+// A result of many blocks, fetched beside the conversion, with cells that
+// must be read on their own scattered over the blocks.
+TEST_F(OdbcAdo, ManyBlocksGiveTheValuesCellByCellReadsGive) {
+    auto c = open();
+    const std::string sql =
+        "SELECT i, CASE WHEN i % 997 = 0 THEN repeat('é', 2000 + i) WHEN i % 7 = 0 THEN NULL ELSE 'Row ' || i END::varchar AS t, "
+        "CASE WHEN i % 1499 = 0 THEN 'infinity'::timestamp WHEN i % 11 = 0 THEN NULL "
+        "ELSE timestamp '2024-01-01' + i * interval '1 minute 0.25 second' END AS ts, "
+        "CASE WHEN i % 1301 = 0 THEN 10::numeric ^ 100 + i ELSE i / 8.0 END AS n, "
+        "CASE WHEN i % 2003 = 0 THEN decode(repeat('cd', 400 + i % 50), 'hex') ELSE decode('0a0b', 'hex') END AS b, "
+        "i % 3 = 0 AS yes FROM generate_series(1, 6000) i ORDER BY i";
+    const auto blocks = readAll(*c, sql, false), cells = readAll(*c, sql, true);
+    ASSERT_EQ(blocks.size(), 6000u);
+    ASSERT_EQ(cells.size(), 6000u);
+    for (size_t r = 0; r < blocks.size(); ++r) {
+        ASSERT_EQ(blocks[r][0].toLongLong(), static_cast<long long>(r + 1)) << "rows out of order";
+        for (size_t i = 0; i < blocks[r].size(); ++i) EXPECT_TRUE(sameValue(blocks[r][i], cells[r][i])) << "row " << r << ", column " << i;
+    }
+    // Row 3988 (the fourth multiple of 997) holds a text longer than its column's buffer.
+    EXPECT_EQ(utf8Length(blocks[3987][1].text()), 2000u + 3988u);
+    EXPECT_TRUE(blocks[6][1].isNull());
+    EXPECT_EQ(blocks[4005][4].bytes(), std::vector<std::uint8_t>(400 + 4006 % 50, 0xcd));
+    // A number of more digits than a buffer holds keeps its size.
+    EXPECT_NEAR(blocks[2601][3].toDouble() / 1e100, 1.0, 1e-12);
+    EXPECT_DOUBLE_EQ(blocks[4999][3].toDouble(), 5000 / 8.0);
+    EXPECT_EQ(std::llround((blocks[5999][2].toDateSerial() - dateSerial(2024, 1, 1)) * 86400e3), 6000LL * 60250);
+}
+
+// Cancels a load once it has read a given number of rows.
+class CancelAt : public host::LoadProgress {
+public:
+    explicit CancelAt(long rows) : rows_(rows) {}
+    bool Rows(long read) override {
+        asked = read;
+        return read < rows_;
+    }
+    long asked = 0;
+
+private:
+    long rows_;
+};
+
+TEST_F(OdbcAdo, ACancelledReadStopsAtOnceAndTheConnectionGoesOn) {
+    auto c = open();
+    const std::string sql = "SELECT i, 'Row ' || i AS t, i * 0.5 AS n FROM generate_series(1, 50000) i";
+    CancelAt cancel(4096);
+    host::setLoadProgress(&cancel);
+    try {
+        host::LoadScope loading;
+        c->Execute(sql);
+        ADD_FAILURE() << "the read was not cancelled";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), host::LoadCancelled);
+    }
+    host::setLoadProgress(nullptr);
+    EXPECT_EQ(cancel.asked, 4096);
+    // The same connection reads and writes on as before.
+    auto rs = c->Execute(sql);
+    EXPECT_EQ(rs->RecordCount(), 50000);
+    long n = 0;
+    c->BeginTrans();
+    c->Execute("UPDATE customers SET notes = 'after a large read' WHERE customer_id = 2", n);
+    c->CommitTrans();
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(psql("SELECT notes FROM customers WHERE customer_id = 2"), "after a large read");
+    // Outside a load nobody is asked.
+    cancel.asked = 0;
+    host::setLoadProgress(&cancel);
+    EXPECT_EQ(c->Execute(sql)->RecordCount(), 50000);
+    host::setLoadProgress(nullptr);
+    EXPECT_EQ(cancel.asked, 0);
+}
+
+// The driver's copy of a large result is freed beside the caller: closing,
+// a transaction or a statement straight after it waits for that.
+TEST_F(OdbcAdo, WorkStraightAfterALargeReadWaitsForItsRelease) {
+    for (int round = 0; round < 3; ++round) {
+        auto c = open();
+        const std::string sql = "SELECT i, repeat('x', 40) AS t FROM generate_series(1, 30000) i";
+        EXPECT_EQ(c->Execute(sql)->RecordCount(), 30000);
+        long n = 0;
+        if (round == 0) {
+            c->BeginTrans();
+            c->Execute("UPDATE customers SET notes = 'round 0' WHERE customer_id = 1", n);
+            c->RollbackTrans();
+            EXPECT_EQ(c->Execute(sql)->RecordCount(), 30000);
+        } else if (round == 1) {
+            c->Execute("UPDATE customers SET notes = 'round 1' WHERE customer_id = 1", n);
+            EXPECT_EQ(n, 1);
+        }
+        c->Close();
+    }
+    EXPECT_EQ(psql("SELECT notes FROM customers WHERE customer_id = 1"), "round 1");
+    // A connection let go of with a release still under way.
+    { auto c = open(); c->Execute("SELECT i FROM generate_series(1, 30000) i"); }
 }
 
 TEST_F(OdbcAdo, YesIsReadAsYesWhenTheDriverGivesItAsMinusOne) {

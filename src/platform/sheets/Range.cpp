@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 
 #include "platform/sheets/Embedded.h"
 #include "runtime/DateSerial.h"
@@ -361,6 +362,7 @@ public:
     void Insert(const Variant& shift) override { insertOrDelete(true); }
 
     long CopyFromRecordset(host::RecordSource& data, long maxRows, long maxColumns) override;
+    long writeHeldColumns(int32_t r0, int32_t c0, const ValueTable& held, size_t columns, size_t first, size_t count);
     host::CommentPtr AddComment(const std::string& text) override;
     host::CommentPtr Comment() override;
     host::ValidationPtr Validation() override;
@@ -880,6 +882,35 @@ void RangeImpl::pasteFrom(const std::shared_ptr<WorksheetImpl>& src, const Rect&
 
 // ---- Bulk load -------------------------------------------------------------------
 
+// Columns without a text touch nothing but their own store: on a large copy
+// a second thread writes those while this one writes the texts into the
+// sheet's one string pool.
+long RangeImpl::writeHeldColumns(int32_t r0, int32_t c0, const ValueTable& held, size_t columns, size_t first, size_t count) {
+    constexpr size_t kBeside = 20000;
+    std::vector<size_t> plain, texts;
+    for (size_t f = 0; f < columns; ++f) {
+        sheet_->model().columnForWrite(c0 + int32_t(f));  // every store exists before the threads start
+        const ValueColumn& col = held.column(f);
+        bool text = false;
+        for (size_t k = first; k < first + count && !text; ++k) text = col.type(k) == VarType::String;
+        (text || count < kBeside ? texts : plain).push_back(f);
+    }
+    auto write = [&](const std::vector<size_t>& which) {
+        long refused = 0;
+        for (size_t f : which) refused += sheet_->writeHeld(r0, c0 + int32_t(f), held.column(f), first, count);
+        return refused;
+    };
+    auto beside = plain.empty() ? std::future<long>() : std::async(std::launch::async, write, std::cref(plain));
+    long refused = 0;
+    try {
+        refused = write(texts);
+    } catch (...) {
+        if (beside.valid()) beside.wait();
+        throw;
+    }
+    return refused + (beside.valid() ? beside.get() : 0);
+}
+
 long RangeImpl::CopyFromRecordset(host::RecordSource& data, long maxRows, long maxColumns) {
     const int32_t r0 = first().r1, c0 = first().c1;
     long fields = data.FieldCount();
@@ -896,9 +927,8 @@ long RangeImpl::CopyFromRecordset(host::RecordSource& data, long maxRows, long m
         if (got > 0) {
             Rect block{r0, c0, int32_t(r0 + got - 1), int32_t(c0 + fields - 1)};
             sheet_->requireEditable({block});
-            for (long f = 0; f < fields && static_cast<size_t>(f) < held->columnCount(); ++f)
-                skipped += sheet_->writeHeld(r0, c0 + int32_t(f), held->column(static_cast<size_t>(f)),
-                                             static_cast<size_t>(first), static_cast<size_t>(got));
+            skipped += writeHeldColumns(r0, c0, *held, static_cast<size_t>(std::min<long>(fields, long(held->columnCount()))),
+                                        static_cast<size_t>(first), static_cast<size_t>(got));
             written = got;
         }
         maxRows = written;  // nothing more to fetch

@@ -107,6 +107,50 @@ TEST_F(SheetsTest, HeldRowsAreCopiedFromThePositionAndWhatNoCellHoldsIsLeftOut) 
     EXPECT_TRUE(cell("F1")->Value().isEmpty());
 }
 
+// A large copy writes the columns without texts beside the others: every
+// kind of value still lands where a copy cell by cell puts it.
+TEST_F(SheetsTest, ALargeHeldCopyLandsAsACellByCellCopyDoes) {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 0; i < 30000; ++i)
+        rows.push_back({Variant::longValue(i), Variant("name " + std::to_string(i)), Variant(i * 0.5),
+                        Variant::date(45000 + i / 100.0), Variant(i % 2 == 0), i % 5 ? Variant::currencyScaled(i * 10000LL) : Variant::null()});
+    rows[12345][2] = Variant("not a number");  // a text in a column of numbers
+    rows[20000][3] = Variant(std::numeric_limits<double>::quiet_NaN());
+    rows[29999][4] = Variant(std::vector<uint8_t>{1});
+    HeldRows lent = held(rows);
+    // Copied cell by cell, a value with no cell form would stop the copy; the held one leaves it out.
+    Rows copied;
+    copied.rows = rows;
+    copied.rows[20000][3] = Variant();
+    EXPECT_EQ(errorOf([&] { cell("A1")->CopyFromRecordset(copied); }), err::HostRefusal);
+    std::string refusal;
+    try {
+        cell("H1")->CopyFromRecordset(lent);
+    } catch (const Error& e) {
+        refusal = e.description();
+    }
+    EXPECT_EQ(refusal.rfind("2 value(s)", 0), 0u) << refusal;
+    const VariantArray2D a = sheet->Range("A1:F30000")->Values(), b = sheet->Range("H1:M30000")->Values();
+    ASSERT_EQ(a.rows(), 30000);
+    long differences = 0;
+    for (long r = 1; r <= 30000; ++r)
+        for (long c = 1; c <= 6; ++c) {
+            const Variant& x = a(r, c);
+            const Variant& y = b(r, c);
+            if (x.type() != y.type() || (!x.isEmpty() && !(x == y))) {
+                if (differences++ < 5) ADD_FAILURE() << "row " << r << ", column " << c << ": " << x.text() << " / " << y.text();
+            }
+        }
+    EXPECT_EQ(differences, 0);
+    EXPECT_EQ(cell("J12346")->Value(), Variant("not a number"));
+    EXPECT_EQ(cell("J12347")->Value(), Variant(12346 * 0.5));
+    EXPECT_TRUE(cell("K20001")->Value().isEmpty());
+    EXPECT_TRUE(cell("K20002")->Value().isDate());
+    EXPECT_EQ(cell("L29999")->Value(), Variant(true));
+    EXPECT_TRUE(cell("L30000")->Value().isEmpty());
+    EXPECT_EQ(cell("M3")->Value().type(), VarType::Currency);
+}
+
 TEST_F(SheetsTest, BulkArrayWriteAndReadKeepTypes) {
     VariantArray2D a(3, 4);
     a(1, 1) = "text", a(1, 2) = 1.25, a(1, 3) = true, a(1, 4) = Variant::date(dateSerial(2024, 2, 29));

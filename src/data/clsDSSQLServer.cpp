@@ -1,5 +1,7 @@
 #include "data/clsDSSQLServer.h"
 
+#include "host/Progress.h"
+
 #include <cmath>
 #include <set>
 
@@ -282,6 +284,8 @@ void clsDSSQLServer::DisconnectADO() {
 }
 
 void clsDSSQLServer::raiseServerError(const Error& e) {
+    // A load the person cancelled is no server error: the state left by an earlier one must not name it.
+    if (e.number() == host::LoadCancelled) throw e;
     const auto& c = adoHelper_->Connection;
     const std::string state = c ? c->SqlState() : std::string();
     const long native = c ? c->NativeError() : 0;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "ServerFixture.h"
+#include "host/Progress.h"
 #include "runtime/DateSerial.h"
 #include "sheet/clsField.h"
 
@@ -291,6 +292,41 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
     writeBack();
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 2"), "Second");
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "First");
+}
+
+// Cancels a load when first asked, and is taken away again at the end.
+class CancelFirst : public host::LoadProgress {
+public:
+    CancelFirst() { host::setLoadProgress(this); }
+    ~CancelFirst() override { host::setLoadProgress(nullptr); }
+    bool Rows(long read) override {
+        asked = read;
+        return false;
+    }
+    long asked = 0;
+};
+
+TEST_F(ServerTest, ACancelledTableIsToldAsCancelledLeavesItsEditUnwrittenAndShowsInFullAfter) {
+    psql("CREATE TABLE big (id integer PRIMARY KEY, name varchar(20)); "
+         "INSERT INTO big SELECT i, 'Name ' || i FROM generate_series(1, 5000) i;");
+    openServer();
+    clickTable("big");
+    ASSERT_EQ(matrix().RowCount(), 5000);
+    EXPECT_EQ(type(cell("name", 2), "Changed"), Result::Accepted);
+    {
+        CancelFirst cancel;
+        ui_.expectMsgBox(host::answer::Yes);  // the unwritten change is let go
+        ui_.expectMsgBox(host::answer::OK, firstLine(290), host::mb::Information);
+        clickTable("big");
+        ui_.verifyAllConsumed();
+        EXPECT_EQ(cancel.asked, 1024);
+    }
+    // Nothing is left behind to write, and nothing was written.
+    EXPECT_FALSE(form().HasChanges());
+    EXPECT_EQ(psql("SELECT name FROM big WHERE id = 2"), "Name 2");
+    clickTable("big");
+    EXPECT_EQ(matrix().RowCount(), 5000);
+    EXPECT_EQ(cell("name", 1)->Value().text(), "Name 1");
 }
 
 TEST_F(ServerTest, DeletingARowAnotherTransactionHoldsIsToldAndDeletesNothing) {

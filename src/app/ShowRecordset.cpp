@@ -76,28 +76,22 @@ void clsApplication::RoundRangeValues(const host::RangePtr& range, int digits) {
             RoundRangeValues(range->Cells(1, 1)->Offset(top - 1, 0)->Resize(std::min(kSlice, rows - top + 1), 1), digits);
         return;
     }
+    // Rounded where they stand: a second array of the slice would cost as much again.
     VariantArray2D values = range->Values();
     const double scale = std::pow(10.0, digits);
     const int mode = std::fegetround();
     std::fesetround(FE_TONEAREST);  // a tie goes to the even neighbour
-    VariantArray2D out(values.rows() * values.cols(), 1);
-    long k = 0;
     for (long r = 1; r <= values.rows(); ++r) {
         for (long c = 1; c <= values.cols(); ++c) {
-            const Variant& v = values(r, c);
-            ++k;
-            if (v.isEmpty()) continue;
-            if (!v.isNumber()) {
-                out(k, 1) = v;  // a text in a number column stays as it is
-                continue;
-            }
-            double x = v.toDouble();
-            double scaled = x * scale;
-            out(k, 1) = std::isfinite(scaled) ? Variant(std::nearbyint(scaled) / scale) : Variant(x);
+            Variant& v = values(r, c);
+            if (!v.isNumber()) continue;  // a text in a number column stays as it is
+            const double x = v.toDouble();
+            const double scaled = x * scale;
+            v = std::isfinite(scaled) ? Variant(std::nearbyint(scaled) / scale) : Variant(x);
         }
     }
     std::fesetround(mode);
-    range->SetValues(out);
+    range->SetValues(values);
 }
 
 host::RangePtr clsApplication::ShowRecordset(const host::WorksheetPtr& sheet, host::ado::Recordset& recordset,
@@ -115,8 +109,9 @@ host::RangePtr clsApplication::ShowRecordset(const host::WorksheetPtr& sheet, ho
     if (f > 0) sheet->Range(sheet->Cells(row, column), sheet->Cells(row, column + f - 1))->SetValues(GetFieldNames(recordset));
     try {
         sheet->Cells(row + 1, column)->CopyFromRecordset(recordset);
-    } catch (const Error&) {
-        // A value the sheet cannot take does not stop the rest.
+    } catch (const Error& e) {
+        // A value the sheet cannot take does not stop the rest; a read that failed or was cancelled does.
+        if (e.number() != err::HostRefusal) throw;
     }
     host::RangePtr result = sheet->Range(sheet->Cells(row, column), sheet->Cells(row + n, column + std::max(f, 1L) - 1));
 

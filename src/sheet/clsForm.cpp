@@ -103,7 +103,7 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
     clsAux& aux = controller.Aux();
     std::shared_ptr<IDS> ds = controller.DataSource();
     bool isNew = true;
-    bool cleared = false;
+    bool cleared = false, unfinished = false;
     try {
         if (!ds) raise(91, "Object variable or With block variable not set", "clsForm");
         const bool filterSetting = aux.IsSettingOn(setting::DisplayFilter);
@@ -149,7 +149,9 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
         {
             // Only the reading can be cancelled; the questions around it have their own buttons.
             host::LoadScope loading;
+            unfinished = true;
             LoadData(isNew, "SELECT * FROM " + QuoteTableName(tableName_));
+            unfinished = false;
         }
         FormatSheet(false, isNew, selection);
         if (!isNew && filterSetting) RestoreFilter();
@@ -163,7 +165,16 @@ void clsForm::ShowTable(const std::string& tableName, int index) {
         // a failure before the sheet was cleared leaves the shown table as it was.
         // A cancelled reload leaves a cleared sheet whose read rows are gone:
         // F7 or F8 must find no table there rather than the old one's rows.
-        if (cleared && (isNew || e.number() == host::LoadCancelled)) Clear();
+        // A load that did not finish leaves neither its rows, shown as they
+        // arrived, nor the table before it to act on.
+        if (cleared && (isNew || unfinished || e.number() == host::LoadCancelled)) Clear();
+        if (unfinished) {
+            try {
+                ClearSheet();
+            } catch (const Error&) {
+                // The message below matters more.
+            }
+        }
         handleShowError(e);
     }
     if (ds) {

@@ -9,9 +9,12 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "host/AdoCommand.h"
@@ -343,119 +346,25 @@ std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNu
     return out;
 }
 
-// The rows as read, held compactly and lent to the sheet and the write-back
-// as they are instead of copied.
-struct Cursor {
-    std::vector<Column> columns;
-    std::shared_ptr<ValueTable> data = std::make_shared<ValueTable>();
-    long rows = 0;
-    long position = 0;
-};
-
-class OdbcField : public ado::Field {
-public:
-    OdbcField(std::shared_ptr<Cursor> cursor, size_t column) : cursor_(std::move(cursor)), column_(column) {}
-    const std::string& Name() const override { return cursor_->columns[column_].name; }
-    int Type() const override { return cursor_->columns[column_].adoType; }
-    long DefinedSize() const override { return cursor_->columns[column_].size; }
-    Variant Value() const override {
-        const long p = cursor_->position;
-        if (p < 0 || p >= cursor_->rows) noCurrent("ADODB.Field");
-        return cursor_->data->at(column_, static_cast<size_t>(p));
-    }
-
-private:
-    std::shared_ptr<Cursor> cursor_;
-    size_t column_;
-};
-
-
-class OdbcRecordset : public ado::Recordset {
-public:
-    OdbcRecordset() = default;
-    OdbcRecordset(std::shared_ptr<Cursor> cursor, std::shared_ptr<ado::Connection> connection)
-        : cur_(std::move(cursor)), connection_(std::move(connection)), open_(true) {
-        for (size_t i = 0; i < cur_->columns.size(); ++i) fields_.items_.push_back(std::make_shared<OdbcField>(cur_, i));
-    }
-    long State() const override { return open_ ? ado::state::Open : ado::state::Closed; }
-    void Close() override {
-        if (!open_) closedObject();
-        open_ = false;
-        connection_.reset();
-    }
-    void ActiveConnection(std::shared_ptr<ado::Connection> c) override { connection_ = std::move(c); }
-    std::shared_ptr<ado::Connection> ActiveConnection() const override { return connection_; }
-    const ado::Fields& Fields() const override { return check(), fields_; }
-    long RecordCount() const override { return check(), cur_->rows; }
-    bool Bof() const override { return check(), cur_->rows == 0 || cur_->position < 0; }
-    bool Eof() const override { return check(), cur_->position >= cur_->rows; }
-    void MoveFirst() override { check(), cur_->position = 0; }
-    void MoveLast() override { check(), cur_->position = cur_->rows > 0 ? cur_->rows - 1 : 0; }
-    void MoveNext() override {
-        check();
-        if (cur_->position >= cur_->rows) noCurrent("ADODB.Recordset");
-        ++cur_->position;
-    }
-    void MovePrevious() override {
-        check();
-        if (cur_->position < 0) noCurrent("ADODB.Recordset");
-        --cur_->position;
-    }
-    long AbsolutePosition() const override {
-        check();
-        if (cur_->position >= cur_->rows) return -3;
-        if (cur_->position < 0) return -2;
-        return cur_->position + 1;
-    }
-    long FieldCount() const override { return static_cast<long>(cur_->columns.size()); }
-    long FetchColumns(long maxRows, std::vector<std::vector<Variant>>& columns) override {
-        check();
-        columns.resize(cur_->columns.size());
-        const long from = std::max(0L, cur_->position);
-        const long n = std::max(0L, std::min(maxRows, cur_->rows - from));
-        for (size_t c = 0; c < cur_->columns.size(); ++c) {
-            const ValueColumn& src = cur_->data->column(c);
-            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
-            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
-        }
-        cur_->position = from + n;
-        return n;
-    }
-    long FetchHeld(long maxRows, std::shared_ptr<const ValueTable>& table, long& first) override {
-        check();
-        first = std::max(0L, cur_->position);
-        const long n = std::max(0L, std::min(maxRows, cur_->rows - first));
-        table = cur_->data;
-        cur_->position = first + n;
-        return n;
-    }
-    // Every row is read at once: the snapshot is the record set's own.
-    std::shared_ptr<const ValueTable> Snapshot() override {
-        check();
-        cur_->position = cur_->rows;
-        return cur_->data;
-    }
-
-private:
-    void check() const {
-        if (!open_) closedObject();
-    }
-    std::shared_ptr<Cursor> cur_ = std::make_shared<Cursor>();
-    ado::FieldList fields_;
-    std::shared_ptr<ado::Connection> connection_;
-    bool open_ = false;
-};
-
 // A statement handle freed on every way out.
+void freeStatement(SQLHSTMT h) {
+    SQLFreeStmt(h, SQL_CLOSE);
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+}
+
 struct Statement {
     SQLHSTMT h = SQL_NULL_HSTMT;
     ~Statement() {
-        if (h != SQL_NULL_HSTMT) {
-            SQLFreeStmt(h, SQL_CLOSE);
-            SQLFreeHandle(SQL_HANDLE_STMT, h);
-        }
+        if (h != SQL_NULL_HSTMT) freeStatement(h);
     }
 };
+
+// One statement only, so that nothing after it waits for its rows to be read.
+bool oneStatement(const std::string& text) {
+    std::string t = trimBlanks(text);
+    while (!t.empty() && t.back() == ';') t = trimBlanks(t.substr(0, t.size() - 1));
+    return t.find(';') == std::string::npos;
+}
 
 // How one column of a block is bound: the C type and the bytes of one cell.
 struct BoundColumn {
@@ -614,6 +523,243 @@ private:
     std::deque<Block*> free_, filled_;
     bool done_ = false, stop_ = false;
     std::exception_ptr error_;
+};
+
+Variant blockValue(const Column& c, const char* cell, SQLLEN indicator) {
+    switch (c.read) {
+    case Read::Integer: {
+        SQLBIGINT v = 0;
+        std::memcpy(&v, cell, sizeof v);
+        return integerValue(c, v);
+    }
+    case Read::Double: {
+        double v = 0;
+        std::memcpy(&v, cell, sizeof v);
+        return c.adoType == ado::type::Single ? Variant::single(static_cast<float>(v)) : Variant(v);
+    }
+    case Read::Numeric: {
+        const double v = std::strtod(cell, nullptr);
+        return c.adoType == ado::type::Currency ? Variant::currency(v) : Variant(v);
+    }
+    case Read::Bit: return Variant(cell[0] != 0);
+    case Read::BoolText: {
+        return Variant(textMeansYes(cell));
+    }
+    case Read::Time: {
+        SQL_TIME_STRUCT t{};
+        std::memcpy(&t, cell, sizeof t);
+        return Variant::date((t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0);
+    }
+    case Read::Date:
+    case Read::Timestamp: {
+        SQL_TIMESTAMP_STRUCT t{};
+        std::memcpy(&t, cell, sizeof t);
+        return Variant::date(serialOf(t));
+    }
+    default:
+        return Variant(fromUtf16(reinterpret_cast<const char16_t*>(cell), static_cast<size_t>(indicator) / 2));
+    }
+}
+
+// Turns one fetched block into values at the end of data.
+void convertBlock(const Block& block, const std::vector<Column>& columns, const std::vector<BoundColumn>& bound,
+                  ValueTable& data, long& rows) {
+    const size_t n = bound.size();
+    auto single = block.singles.begin();
+    for (SQLULEN r = 0; r < block.rows; ++r) {
+        for (size_t c = 0; c < n; ++c) {
+            const BoundColumn& b = bound[c];
+            const Column& col = columns[c];
+            ValueColumn& out = data.column(c);
+            const SQLLEN indicator = block.indicators[c][r];
+            const char* cell = block.data[c].data() + static_cast<size_t>(b.width) * r;
+            if (single != block.singles.end() && single->first == r * n + c) {
+                out.push(single->second);
+                ++single;
+            } else if (indicator == SQL_NULL_DATA) {
+                out.pushNull();
+            } else if (b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp)) {
+                out.push(Variant::date(block.serials[r * n + c]));
+            } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
+                out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
+            } else if (b.cType == SQL_C_BINARY) {
+                out.push(Variant(std::vector<std::uint8_t>(cell, cell + indicator)));
+            } else {
+                out.push(blockValue(col, cell, indicator));
+            }
+        }
+        host::rowRead(++rows);
+    }
+}
+
+// A large result still being fetched: its first rows are lent while the
+// driver hands over the next, so that a sheet fills as they arrive.
+struct Stream {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;  // its own until read through
+    std::vector<BoundColumn> bound;
+    std::unique_ptr<BlockFetcher> fetcher;
+    long expected = 0;                       // the driver's count
+    std::function<void(SQLHSTMT)> release;   // frees the statement once done with
+    std::exception_ptr failure;              // what stopped the reading, raised on every later use
+};
+
+// The rows as read, held compactly and lent to the sheet and the write-back
+// as they are instead of copied.
+struct Cursor {
+    std::vector<Column> columns;
+    std::shared_ptr<ValueTable> data = std::make_shared<ValueTable>();
+    long rows = 0;
+    long position = 0;
+    std::unique_ptr<Stream> stream;
+
+    Cursor() = default;
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+    ~Cursor() { stop(); }
+
+    // Every row, as far as known: the driver's count while rows still arrive.
+    long count() {
+        if (stream && stream->failure) std::rethrow_exception(stream->failure);
+        return stream ? std::max(rows, stream->expected) : rows;
+    }
+    // One more block read; false once every row is in.
+    bool more() {
+        if (!stream) return false;
+        if (stream->failure) std::rethrow_exception(stream->failure);
+        try {
+            Block* block = stream->fetcher->next();
+            if (!block) {
+                stop();
+                return false;
+            }
+            convertBlock(*block, columns, stream->bound, *data, rows);
+            stream->fetcher->release(block);
+            return true;
+        } catch (...) {
+            auto failure = std::current_exception();
+            stop();
+            stream = std::make_unique<Stream>();
+            stream->failure = failure;
+            throw;
+        }
+    }
+    void drain() {
+        while (more()) {
+        }
+    }
+    // Ends the reading where it stands and lets the statement go.
+    void stop() {
+        if (!stream || stream->stmt == SQL_NULL_HSTMT) return;
+        std::unique_ptr<Stream> s = std::move(stream);
+        s->fetcher.reset();  // its thread is joined before the statement goes
+        SQLSetStmtAttr(s->stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        SQLFreeStmt(s->stmt, SQL_UNBIND);
+        s->release(s->stmt);
+    }
+};
+
+class OdbcField : public ado::Field {
+public:
+    OdbcField(std::shared_ptr<Cursor> cursor, size_t column) : cursor_(std::move(cursor)), column_(column) {}
+    const std::string& Name() const override { return cursor_->columns[column_].name; }
+    int Type() const override { return cursor_->columns[column_].adoType; }
+    long DefinedSize() const override { return cursor_->columns[column_].size; }
+    Variant Value() const override {
+        const long p = cursor_->position;
+        if (p >= cursor_->rows) cursor_->drain();
+        cursor_->count();  // a reading that failed is told here too
+        if (p < 0 || p >= cursor_->rows) noCurrent("ADODB.Field");
+        return cursor_->data->at(column_, static_cast<size_t>(p));
+    }
+
+private:
+    std::shared_ptr<Cursor> cursor_;
+    size_t column_;
+};
+
+
+class OdbcRecordset : public ado::Recordset {
+public:
+    OdbcRecordset() = default;
+    OdbcRecordset(std::shared_ptr<Cursor> cursor, std::shared_ptr<ado::Connection> connection)
+        : cur_(std::move(cursor)), connection_(std::move(connection)), open_(true) {
+        for (size_t i = 0; i < cur_->columns.size(); ++i) fields_.items_.push_back(std::make_shared<OdbcField>(cur_, i));
+    }
+    long State() const override { return open_ ? ado::state::Open : ado::state::Closed; }
+    void Close() override {
+        if (!open_) closedObject();
+        open_ = false;
+        cur_->stop();  // rows not yet read are of use to nobody now
+        connection_.reset();
+    }
+    void ActiveConnection(std::shared_ptr<ado::Connection> c) override { connection_ = std::move(c); }
+    std::shared_ptr<ado::Connection> ActiveConnection() const override { return connection_; }
+    const ado::Fields& Fields() const override { return check(), fields_; }
+    long RecordCount() const override { return check(), cur_->count(); }
+    bool Bof() const override { return all(), cur_->rows == 0 || cur_->position < 0; }
+    bool Eof() const override { return all(), cur_->position >= cur_->rows; }
+    void MoveFirst() override { all(), cur_->position = 0; }
+    void MoveLast() override { all(), cur_->position = cur_->rows > 0 ? cur_->rows - 1 : 0; }
+    void MoveNext() override {
+        all();
+        if (cur_->position >= cur_->rows) noCurrent("ADODB.Recordset");
+        ++cur_->position;
+    }
+    void MovePrevious() override {
+        all();
+        if (cur_->position < 0) noCurrent("ADODB.Recordset");
+        --cur_->position;
+    }
+    long AbsolutePosition() const override {
+        all();
+        if (cur_->position >= cur_->rows) return -3;
+        if (cur_->position < 0) return -2;
+        return cur_->position + 1;
+    }
+    long FieldCount() const override { return static_cast<long>(cur_->columns.size()); }
+    long FetchColumns(long maxRows, std::vector<std::vector<Variant>>& columns) override {
+        all();
+        columns.resize(cur_->columns.size());
+        const long from = std::max(0L, cur_->position);
+        const long n = std::max(0L, std::min(maxRows, cur_->rows - from));
+        for (size_t c = 0; c < cur_->columns.size(); ++c) {
+            const ValueColumn& src = cur_->data->column(c);
+            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
+            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
+        }
+        cur_->position = from + n;
+        return n;
+    }
+    // Lends the rows read so far, reading the next block first when all are lent.
+    long FetchHeld(long maxRows, std::shared_ptr<const ValueTable>& table, long& first) override {
+        check();
+        first = std::max(0L, cur_->position);
+        if (first >= cur_->rows && maxRows > 0) cur_->more();
+        const long n = std::max(0L, std::min(maxRows, cur_->rows - first));
+        table = cur_->data;
+        cur_->position = first + n;
+        return n;
+    }
+    // The snapshot is the record set's own, with every row.
+    std::shared_ptr<const ValueTable> Snapshot() override {
+        all();
+        cur_->position = cur_->rows;
+        return cur_->data;
+    }
+
+private:
+    void check() const {
+        if (!open_) closedObject();
+    }
+    // Whatever looks beyond the rows lent waits for the rest.
+    void all() const {
+        check();
+        cur_->drain();
+    }
+    std::shared_ptr<Cursor> cur_ = std::make_shared<Cursor>();
+    ado::FieldList fields_;
+    std::shared_ptr<ado::Connection> connection_;
+    bool open_ = false;
 };
 
 // The buffer of one bound parameter; it lives until the statement's results are read.
@@ -904,6 +1050,10 @@ private:
                                                  long& recordsAffected, const std::string& source) {
         Statement stmt;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt.h))) fail(SQL_HANDLE_DBC, dbc_, source);
+        // A large result outside a transaction is lent while it still arrives
+        // where the driver knows its count before the rows are fetched.
+        const bool streams = bindings.empty() && !inTransaction_ && server_ == Server::PostgreSQL &&
+                             oneStatement(text);
         std::u16string sql = wide(text);
         SQLRETURN rc;
         if (bindings.empty()) {
@@ -931,7 +1081,12 @@ private:
             SQLSMALLINT count = 0;
             SQLNumResultCols(stmt.h, &count);
             if (count > 0 && !cursor) {
-                cursor = fetchAll(stmt.h, count, source);
+                cursor = fetchAll(stmt.h, count, source, streams);
+                if (cursor->stream) {
+                    stmt.h = SQL_NULL_HSTMT;
+                    streaming_ = cursor;
+                    return std::make_shared<OdbcRecordset>(cursor, shared_from_this());
+                }
             } else if (count == 0) {
                 SQLLEN n = -1;
                 if (SQL_SUCCEEDED(SQLRowCount(stmt.h, &n)) && n >= 0) affected = (affected < 0 ? 0 : affected) + n;
@@ -945,24 +1100,18 @@ private:
             recordsAffected = affected;
             return std::make_shared<OdbcRecordset>();
         }
-        // The driver's own copy of a large result takes a while to free: that
-        // is done beside what the caller does next, and waited for before the
-        // connection is used again.
         if (cursor->rows >= kCloseBeside) {
-            closing_ = std::thread([h = stmt.h] {
-                SQLFreeStmt(h, SQL_CLOSE);
-                SQLFreeHandle(SQL_HANDLE_STMT, h);
-            });
+            freeBeside(stmt.h);
             stmt.h = SQL_NULL_HSTMT;
         }
         return std::make_shared<OdbcRecordset>(cursor, shared_from_this());
     }
 
-    std::shared_ptr<Cursor> fetchAll(SQLHSTMT stmt, SQLSMALLINT count, const std::string& source) {
+    std::shared_ptr<Cursor> fetchAll(SQLHSTMT stmt, SQLSMALLINT count, const std::string& source, bool streams) {
         auto cursor = std::make_shared<Cursor>();
         for (SQLSMALLINT i = 1; i <= count; ++i) cursor->columns.push_back(describe(stmt, static_cast<SQLUSMALLINT>(i)));
         cursor->data = std::make_shared<ValueTable>(cursor->columns.size());
-        if (blockReads() && !rowByRow().load() && fetchBlocks(stmt, *cursor, source)) return cursor;
+        if (blockReads() && !rowByRow().load() && fetchBlocks(stmt, *cursor, source, streams)) return cursor;
         while (true) {
             SQLRETURN rc = SQLFetch(stmt);
             if (rc == SQL_NO_DATA) break;
@@ -987,7 +1136,7 @@ private:
     // Rows in blocks into bound buffers: one driver call per block instead of
     // one per cell. A value longer than its buffer is read again in full.
     // False (nothing fetched yet) when a column does not suit a buffer.
-    bool fetchBlocks(SQLHSTMT stmt, Cursor& cursor, const std::string& source) {
+    bool fetchBlocks(SQLHSTMT stmt, Cursor& cursor, const std::string& source, bool streams) {
         std::vector<BoundColumn> bound(cursor.columns.size());
         const bool utf8 = server_ == Server::PostgreSQL;
         SQLLEN rowBytes = 0;
@@ -1032,84 +1181,48 @@ private:
         SQLRowCount(stmt, &expected);
         for (size_t c = 0; c < cursor.columns.size(); ++c)
             cursor.data->column(c).reserve(expected > 0 ? static_cast<size_t>(expected) : 4096);
-        {
-            BlockFetcher fetcher(stmt, cursor.columns, bound, rows, source,
-                                 expected < 0 || static_cast<SQLULEN>(expected) > rows);
-            const size_t n = bound.size();
-            while (Block* block = fetcher.next()) {
-                auto single = block->singles.begin();
-                for (SQLULEN r = 0; r < block->rows; ++r) {
-                    for (size_t c = 0; c < n; ++c) {
-                        const BoundColumn& b = bound[c];
-                        const Column& col = cursor.columns[c];
-                        ValueColumn& out = cursor.data->column(c);
-                        const SQLLEN indicator = block->indicators[c][r];
-                        const char* cell = block->data[c].data() + static_cast<size_t>(b.width) * r;
-                        if (single != block->singles.end() && single->first == r * n + c) {
-                            out.push(single->second);
-                            ++single;
-                        } else if (indicator == SQL_NULL_DATA) {
-                            out.pushNull();
-                        } else if (b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp)) {
-                            out.push(Variant::date(block->serials[r * n + c]));
-                        } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
-                            out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
-                        } else if (b.cType == SQL_C_BINARY) {
-                            out.push(Variant(std::vector<std::uint8_t>(cell, cell + indicator)));
-                        } else {
-                            out.push(blockValue(col, cell, indicator));
-                        }
-                    }
-                    host::rowRead(++cursor.rows);
-                }
-                fetcher.release(block);
-            }
+        const bool threaded = expected < 0 || static_cast<SQLULEN>(expected) > rows;
+        cursor.stream = std::make_unique<Stream>();
+        cursor.stream->stmt = stmt;
+        cursor.stream->expected = std::max<long>(0, static_cast<long>(expected));
+        cursor.stream->fetcher = std::make_unique<BlockFetcher>(stmt, cursor.columns, bound, rows, source, threaded);
+        cursor.stream->bound = std::move(bound);
+        if (streams && expected >= kStreamFrom) {
+            // Read on as the caller uses the first rows; the statement is the cursor's now.
+            cursor.stream->release = [self = weak_from_this()](SQLHSTMT h) {
+                if (auto connection = self.lock()) connection->freeBeside(h);
+                else freeStatement(h);
+            };
+            return true;
         }
-        // The blocks are gone: nothing may point into them any more.
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-        SQLFreeStmt(stmt, SQL_UNBIND);
+        cursor.stream->release = [](SQLHSTMT) {};  // the caller's statement still
+        cursor.drain();
         return true;
-    }
-
-    static Variant blockValue(const Column& c, const char* cell, SQLLEN indicator) {
-        switch (c.read) {
-        case Read::Integer: {
-            SQLBIGINT v = 0;
-            std::memcpy(&v, cell, sizeof v);
-            return integerValue(c, v);
-        }
-        case Read::Double: {
-            double v = 0;
-            std::memcpy(&v, cell, sizeof v);
-            return c.adoType == ado::type::Single ? Variant::single(static_cast<float>(v)) : Variant(v);
-        }
-        case Read::Numeric: {
-            const double v = std::strtod(cell, nullptr);
-            return c.adoType == ado::type::Currency ? Variant::currency(v) : Variant(v);
-        }
-        case Read::Bit: return Variant(cell[0] != 0);
-        case Read::BoolText: {
-            return Variant(textMeansYes(cell));
-        }
-        case Read::Time: {
-            SQL_TIME_STRUCT t{};
-            std::memcpy(&t, cell, sizeof t);
-            return Variant::date((t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0);
-        }
-        case Read::Date:
-        case Read::Timestamp: {
-            SQL_TIMESTAMP_STRUCT t{};
-            std::memcpy(&t, cell, sizeof t);
-            return Variant::date(serialOf(t));
-        }
-        default:
-            return Variant(fromUtf16(reinterpret_cast<const char16_t*>(cell), static_cast<size_t>(indicator) / 2));
-        }
     }
 
     // Waits for a statement still being freed beside the caller.
     void settle() {
+        if (auto cursor = streaming_.lock()) {
+            try {
+                cursor->drain();
+            } catch (...) {
+                // Kept by the record set, and raised there on its next use.
+            }
+        }
+        streaming_.reset();
         if (closing_.joinable()) closing_.join();
+    }
+
+    // The driver's own copy of a large result takes a while to free: that is
+    // done beside what the caller does next, and waited for before the
+    // connection is used again.
+    void freeBeside(SQLHSTMT h) {
+        if (closing_.joinable()) closing_.join();
+        try {
+            closing_ = std::thread([h] { freeStatement(h); });
+        } catch (const std::system_error&) {
+            freeStatement(h);  // no thread to be had: freed here then
+        }
     }
 
     void endTransaction(SQLSMALLINT how) {
@@ -1141,7 +1254,9 @@ private:
     long native_ = 0;
     int blockReads_ = -1;  // unknown until asked
     static constexpr long kCloseBeside = 10000;
+    static constexpr long kStreamFrom = 10000;
     std::thread closing_;  // frees the statement of the last large result
+    std::weak_ptr<Cursor> streaming_;  // a result whose rows still arrive
 };
 
 // The routine's arguments from the server's catalogue.

@@ -891,9 +891,9 @@ long RangeImpl::writeHeldColumns(int32_t r0, int32_t c0, const ValueTable& held,
     for (size_t f = 0; f < columns; ++f) {
         sheet_->model().columnForWrite(c0 + int32_t(f));  // every store exists before the threads start
         const ValueColumn& col = held.column(f);
-        bool text = false;
+        bool text = count < kBeside;
         for (size_t k = first; k < first + count && !text; ++k) text = col.type(k) == VarType::String;
-        (text || count < kBeside ? texts : plain).push_back(f);
+        (text ? texts : plain).push_back(f);
     }
     auto write = [&](const std::vector<size_t>& which) {
         long refused = 0;
@@ -924,12 +924,22 @@ long RangeImpl::CopyFromRecordset(host::RecordSource& data, long maxRows, long m
     long room = std::min<long>(kMaxRows - r0 + 1, maxRows < 0 ? long(kMaxRows) : maxRows);
     long got = room > 0 ? data.FetchHeld(room, held, first) : 0;
     if (got >= 0 && (got == 0 || held)) {
-        if (got > 0) {
-            Rect block{r0, c0, int32_t(r0 + got - 1), int32_t(c0 + fields - 1)};
-            sheet_->requireEditable({block});
-            skipped += writeHeldColumns(r0, c0, *held, static_cast<size_t>(std::min<long>(fields, long(held->columnCount()))),
-                                        static_cast<size_t>(first), static_cast<size_t>(got));
-            written = got;
+        // A source still reading lends its rows in parts as they arrive.
+        try {
+            while (got > 0) {
+                const int32_t top = int32_t(r0 + written);
+                sheet_->requireEditable({{top, c0, int32_t(top + got - 1), int32_t(c0 + fields - 1)}});
+                skipped += writeHeldColumns(top, c0, *held,
+                                            static_cast<size_t>(std::min<long>(fields, long(held->columnCount()))),
+                                            static_cast<size_t>(first), static_cast<size_t>(got));
+                written += got;
+                room -= got;
+                got = room > 0 ? data.FetchHeld(room, held, first) : 0;
+            }
+        } catch (...) {
+            // What was written stands, and is shown.
+            if (written > 0) sheet_->changed({{r0, c0, int32_t(r0 + written - 1), int32_t(c0 + fields - 1)}});
+            throw;
         }
         maxRows = written;  // nothing more to fetch
     }

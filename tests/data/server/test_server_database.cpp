@@ -294,39 +294,77 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "First");
 }
 
-// Cancels a load when first asked, and is taken away again at the end.
+// Cancels a load when asked at a row count, and is taken away again at the end.
 class CancelFirst : public host::LoadProgress {
 public:
-    CancelFirst() { host::setLoadProgress(this); }
+    explicit CancelFirst(long at = 0) : at_(at) { host::setLoadProgress(this); }
     ~CancelFirst() override { host::setLoadProgress(nullptr); }
     bool Rows(long read) override {
         asked = read;
-        return false;
+        return read < at_;
     }
     long asked = 0;
+
+private:
+    long at_;
 };
 
+// A small table is read before it is shown; a large one is shown as its rows
+// arrive, so its cancel comes with part of it on the sheet already.
 TEST_F(ServerTest, ACancelledTableIsToldAsCancelledLeavesItsEditUnwrittenAndShowsInFullAfter) {
-    psql("CREATE TABLE big (id integer PRIMARY KEY, name varchar(20)); "
-         "INSERT INTO big SELECT i, 'Name ' || i FROM generate_series(1, 5000) i;");
+    for (const long rows : {5000L, 20000L})
+        psql("CREATE TABLE big" + std::to_string(rows) + " (id integer PRIMARY KEY, name varchar(20)); INSERT INTO big" +
+             std::to_string(rows) + " SELECT i, 'Name ' || i FROM generate_series(1, " + std::to_string(rows) + ") i;");
     openServer();
-    clickTable("big");
-    ASSERT_EQ(matrix().RowCount(), 5000);
-    EXPECT_EQ(type(cell("name", 2), "Changed"), Result::Accepted);
-    {
-        CancelFirst cancel;
-        ui_.expectMsgBox(host::answer::Yes);  // the unwritten change is let go
-        ui_.expectMsgBox(host::answer::OK, firstLine(290), host::mb::Information);
-        clickTable("big");
-        ui_.verifyAllConsumed();
-        EXPECT_EQ(cancel.asked, 1024);
+    for (const long rows : {5000L, 20000L}) {
+        SCOPED_TRACE(rows);
+        const std::string table = "big" + std::to_string(rows);
+        clickTable(table);
+        ASSERT_EQ(matrix().RowCount(), rows);
+        EXPECT_EQ(type(cell("name", 2), "Changed"), Result::Accepted);
+        {
+            CancelFirst cancel(rows > 10000 ? 4096 : 0);
+            ui_.expectMsgBox(host::answer::Yes);  // the unwritten change is let go
+            ui_.expectMsgBox(host::answer::OK, firstLine(290), host::mb::Information);
+            clickTable(table);
+            ui_.verifyAllConsumed();
+            EXPECT_EQ(cancel.asked, rows > 10000 ? 4096 : 1024);
+        }
+        // Nothing is left behind to write or to act on, and nothing was written.
+        EXPECT_FALSE(form().HasChanges());
+        EXPECT_EQ(form().Matrix(), nullptr);
+        EXPECT_TRUE(HostApp().ActiveSheet()->Cells(2, 2)->Value().isEmpty());
+        EXPECT_EQ(psql("SELECT name FROM " + table + " WHERE id = 2"), "Name 2");
+        clickTable(table);
+        EXPECT_EQ(matrix().RowCount(), rows);
+        EXPECT_EQ(cell("name", 1)->Value().text(), "Name 1");
+        EXPECT_EQ(cell("name", rows)->Value().text(), "Name " + std::to_string(rows));
     }
-    // Nothing is left behind to write, and nothing was written.
-    EXPECT_FALSE(form().HasChanges());
-    EXPECT_EQ(psql("SELECT name FROM big WHERE id = 2"), "Name 2");
-    clickTable("big");
-    EXPECT_EQ(matrix().RowCount(), 5000);
-    EXPECT_EQ(cell("name", 1)->Value().text(), "Name 1");
+}
+
+// Typed SQL of a large result cancelled while its sheet fills leaves no half sheet behind.
+TEST_F(ServerTest, ACancelledLargeResultLeavesNoHalfSheet) {
+    psql("CREATE TABLE big (id integer PRIMARY KEY, name varchar(20)); "
+         "INSERT INTO big SELECT i, 'Name ' || i FROM generate_series(1, 20000) i;");
+    openServer();
+    clickTable("customers");
+    const long sheets = HostApp().ActiveWorkbook()->Worksheets()->Count();
+    auto control = goApplication->Toolbar().FindControlByTag(tag::ExecuteSql);
+    ASSERT_NE(control, nullptr);
+    {
+        CancelFirst cancel(4096);
+        ui_.expectInput(Variant(std::string("SELECT * FROM big ORDER BY id")));
+        ui_.expectMsgBox(host::answer::OK, firstLine(291), host::mb::Information);
+        session_->user().clickControl(control);
+        ui_.verifyAllConsumed();
+        EXPECT_EQ(cancel.asked, 4096);
+    }
+    EXPECT_EQ(HostApp().ActiveWorkbook()->Worksheets()->Count(), sheets);
+    // Asked again, all of it.
+    ui_.expectInput(Variant(std::string("SELECT * FROM big ORDER BY id")));
+    session_->user().clickControl(control);
+    EXPECT_EQ(HostApp().ActiveWorkbook()->Worksheets()->Count(), sheets + 1);
+    EXPECT_EQ(HostApp().ActiveSheet()->Cells(20001, 2)->Value().text(), "Name 20000");
 }
 
 TEST_F(ServerTest, DeletingARowAnotherTransactionHoldsIsToldAndDeletesNothing) {

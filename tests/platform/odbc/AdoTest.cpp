@@ -252,15 +252,39 @@ TEST_F(OdbcAdo, ACancelledReadStopsAtOnceAndTheConnectionGoesOn) {
     const std::string sql = "SELECT i, 'Row ' || i AS t, i * 0.5 AS n FROM generate_series(1, 50000) i";
     CancelAt cancel(4096);
     host::setLoadProgress(&cancel);
-    try {
-        host::LoadScope loading;
-        c->Execute(sql);
-        ADD_FAILURE() << "the read was not cancelled";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), host::LoadCancelled);
+    // In a transaction the rows are read before the statement returns; outside
+    // one they are read as they are used, and the cancel comes from there.
+    for (bool inTransaction : {true, false}) {
+        cancel.asked = 0;
+        if (inTransaction) c->BeginTrans();
+        std::shared_ptr<ado::Recordset> rs;
+        try {
+            host::LoadScope loading;
+            rs = c->Execute(sql);
+            rs->Snapshot();
+            ADD_FAILURE() << "the read was not cancelled";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), host::LoadCancelled) << inTransaction;
+        }
+        EXPECT_EQ(cancel.asked, 4096) << inTransaction;
+        EXPECT_EQ(rs == nullptr, inTransaction);
+        if (rs) {
+            // The record set tells every later use that its rows were not all read.
+            for (int use = 0; use < 3; ++use) {
+                try {
+                    if (use == 0) rs->RecordCount();
+                    else if (use == 1) rs->MoveLast();
+                    else rs->Fields().Item(0L)->Value();
+                    ADD_FAILURE() << "use " << use << " of a cancelled read raised nothing";
+                } catch (const Error& e) {
+                    EXPECT_EQ(e.number(), host::LoadCancelled) << use;
+                }
+            }
+            rs->Close();
+        }
+        if (inTransaction) c->RollbackTrans();
     }
     host::setLoadProgress(nullptr);
-    EXPECT_EQ(cancel.asked, 4096);
     // The same connection reads and writes on as before.
     auto rs = c->Execute(sql);
     EXPECT_EQ(rs->RecordCount(), 50000);
@@ -270,12 +294,121 @@ TEST_F(OdbcAdo, ACancelledReadStopsAtOnceAndTheConnectionGoesOn) {
     c->CommitTrans();
     EXPECT_EQ(n, 1);
     EXPECT_EQ(psql("SELECT notes FROM customers WHERE customer_id = 2"), "after a large read");
+    EXPECT_EQ(rs->Snapshot()->rowCount(), 50000u);
     // Outside a load nobody is asked.
     cancel.asked = 0;
     host::setLoadProgress(&cancel);
-    EXPECT_EQ(c->Execute(sql)->RecordCount(), 50000);
+    EXPECT_EQ(c->Execute(sql)->Snapshot()->rowCount(), 50000u);
     host::setLoadProgress(nullptr);
     EXPECT_EQ(cancel.asked, 0);
+}
+
+// Lends the rest of the rows as they arrive and checks them: i, 'Row ' || i, i * 0.25.
+long lendAll(ado::Recordset& rs, long total, long from = 0) {
+    std::shared_ptr<const ValueTable> held;
+    long first = -1, lent = from, got = 0;
+    while ((got = rs.FetchHeld(1000000, held, first)) > 0) {
+        EXPECT_EQ(first, lent);
+        for (long r = first; r < first + got; ++r) {
+            const auto k = static_cast<size_t>(r);
+            if (held->at(0, k).toLongLong() != r + 1 || held->at(1, k).text() != "Row " + std::to_string(r + 1) ||
+                held->at(2, k).toDouble() != (r + 1) * 0.25) {
+                ADD_FAILURE() << "row " << r << " is " << held->at(0, k).text() << ", " << held->at(1, k).text();
+                return -1;
+            }
+        }
+        lent += got;
+    }
+    EXPECT_EQ(lent, total);
+    return lent;
+}
+
+// A large result is lent while its rows still arrive; whatever else needs
+// the connection or every row waits for the rest, and nothing is lost.
+TEST_F(OdbcAdo, ALargeResultIsLentAsItArrivesAndAnythingElseWaitsForTheRest) {
+    auto c = open();
+    const std::string sql = "SELECT i, 'Row ' || i AS t, i * 0.25 AS q FROM generate_series(1, 30000) i ORDER BY i";
+    auto rs = c->Execute(sql);
+    EXPECT_EQ(rs->RecordCount(), 30000);  // known before the rows are
+    std::shared_ptr<const ValueTable> held;
+    long first = -1;
+    const long part = rs->FetchHeld(1000000, held, first);
+    EXPECT_EQ(first, 0);
+    EXPECT_GT(part, 0);
+    EXPECT_LT(part, 30000);
+    EXPECT_EQ(held->at(1, static_cast<size_t>(part - 1)).text(), "Row " + std::to_string(part));
+    // A statement on the connection meanwhile: the rest is read in first.
+    long n = 0;
+    c->Execute("UPDATE customers SET notes = 'meanwhile' WHERE customer_id = 3", n);
+    EXPECT_EQ(n, 1);
+    EXPECT_EQ(psql("SELECT notes FROM customers WHERE customer_id = 3"), "meanwhile");
+    EXPECT_EQ(lendAll(*rs, 30000, part), 30000);
+    EXPECT_TRUE(rs->Eof());
+    rs->MoveFirst();
+    EXPECT_EQ(rs->Fields().Item("t")->Value().text(), "Row 1");
+
+    // A second large result while the first still arrives.
+    auto a = c->Execute(sql);
+    auto b = c->Execute(sql);
+    EXPECT_EQ(lendAll(*b, 30000), 30000);
+    EXPECT_EQ(lendAll(*a, 30000), 30000);
+
+    // The fields of a result just returned, and its snapshot after a part was lent.
+    auto d = c->Execute(sql);
+    EXPECT_EQ(d->Fields().Item("t")->Value().text(), "Row 1");
+    auto e = c->Execute(sql);
+    e->FetchHeld(10, held, first);
+    const auto table = e->Snapshot();
+    ASSERT_EQ(table->rowCount(), 30000u);
+    EXPECT_EQ(table->at(1, 29999).text(), "Row 30000");
+    EXPECT_EQ(d->Snapshot()->rowCount(), 30000u);
+
+    // A transaction begun meanwhile waits for the rows as well: only then is it begun.
+    auto f = c->Execute(sql);
+    c->BeginTrans();
+    c->Execute("UPDATE customers SET notes = 'in the transaction' WHERE customer_id = 3", n);
+    c->RollbackTrans();
+    EXPECT_EQ(psql("SELECT notes FROM customers WHERE customer_id = 3"), "meanwhile");
+    EXPECT_EQ(lendAll(*f, 30000), 30000);
+}
+
+// The connection closed or let go of while a result still arrives: the rows
+// are all read first. A record set closed or let go of meanwhile stops the
+// reading and the connection goes on.
+TEST_F(OdbcAdo, ALargeResultOutlivesItsConnectionAndStopsWhenLetGo) {
+    const std::string sql = "SELECT i, 'Row ' || i AS t, i * 0.25 AS q FROM generate_series(1, 30000) i ORDER BY i";
+    std::shared_ptr<const ValueTable> held;
+    long first = -1;
+    for (int way = 0; way < 2; ++way) {
+        auto c = open();
+        auto rs = c->Execute(sql);
+        const long part = rs->FetchHeld(1000000, held, first);
+        rs->ActiveConnection(nullptr);
+        if (way == 0) c->Close();
+        else c.reset();
+        EXPECT_EQ(lendAll(*rs, 30000, part), 30000) << way;
+    }
+    auto c = open();
+    for (int way = 0; way < 2; ++way) {
+        auto rs = c->Execute(sql);
+        rs->FetchHeld(10, held, first);
+        if (way == 0) rs->Close();
+        else rs.reset();
+        long n = 0;
+        c->Execute("UPDATE customers SET notes = 'after a let-go read " + std::to_string(way) + "' WHERE customer_id = 3", n);
+        EXPECT_EQ(n, 1);
+        EXPECT_EQ(psql("SELECT notes FROM customers WHERE customer_id = 3"), "after a let-go read " + std::to_string(way));
+    }
+    EXPECT_EQ(held->at(1, 9).text(), "Row 10");  // what was lent stays
+    // Results the driver cannot count first, and small ones, are read before they are returned.
+    auto small = c->Execute("SELECT i, 'Row ' || i AS t, i * 0.25 AS q FROM generate_series(1, 500) i ORDER BY i");
+    EXPECT_EQ(small->FetchHeld(1000000, held, first), 500);
+    // So are those of the driver's cursor mode, which cannot count them first.
+    auto cursor = odbc::adoProvider()->NewConnection();
+    cursor->Open(connection() + ";UseDeclareFetch=1;Fetch=10000");
+    auto rs = cursor->Execute(sql);
+    EXPECT_EQ(rs->RecordCount(), 30000);
+    EXPECT_EQ(lendAll(*rs, 30000), 30000);
 }
 
 // The driver's copy of a large result is freed beside the caller: closing,

@@ -121,6 +121,14 @@ void ValueColumn::shrink() {
 
 size_t ValueColumn::memoryBytes() const { return types_.capacity() + bits_.capacity() * 8 + heap_.capacity(); }
 
+void ValueTable::appendTo(std::vector<std::vector<Variant>>& out, size_t from, size_t count) const {
+    out.resize(columns_.size());
+    for (size_t c = 0; c < columns_.size(); ++c) {
+        out[c].reserve(out[c].size() + count);
+        for (size_t r = from; r < from + count; ++r) out[c].push_back(columns_[c].at(r));
+    }
+}
+
 void ValueTable::shrink() {
     for (auto& c : columns_) c.shrink();
 }

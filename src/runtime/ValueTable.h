@@ -52,6 +52,8 @@ public:
     ValueColumn& column(size_t c) { return columns_[c]; }
     const ValueColumn& column(size_t c) const { return columns_[c]; }
     Variant at(size_t column, size_t row) const { return columns_[column].at(row); }
+    // Appends rows from.. from + count of every column to out[column], as Variants.
+    void appendTo(std::vector<std::vector<Variant>>& out, size_t from, size_t count) const;
     void shrink();
     size_t memoryBytes() const;
 

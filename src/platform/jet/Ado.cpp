@@ -171,11 +171,7 @@ public:
         long from = std::max(0L, cur_->position);
         long n = std::max(0L, std::min(maxRows, cur_->rows.held - from));
         if (n == 0 && from < cur_->rows.rows && maxRows > 0) notHeld(cur_->rows);
-        for (size_t c = 0; c < cur_->rows.columns.size(); ++c) {
-            const ValueColumn& src = cur_->rows.data->column(c);
-            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
-            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
-        }
+        cur_->rows.data->appendTo(columns, static_cast<size_t>(from), static_cast<size_t>(n));
         cur_->position = from + n;
         return n;
     }

@@ -719,14 +719,9 @@ public:
     long FieldCount() const override { return static_cast<long>(cur_->columns.size()); }
     long FetchColumns(long maxRows, std::vector<std::vector<Variant>>& columns) override {
         all();
-        columns.resize(cur_->columns.size());
         const long from = std::max(0L, cur_->position);
         const long n = std::max(0L, std::min(maxRows, cur_->rows - from));
-        for (size_t c = 0; c < cur_->columns.size(); ++c) {
-            const ValueColumn& src = cur_->data->column(c);
-            columns[c].reserve(columns[c].size() + static_cast<size_t>(n));
-            for (long r = from; r < from + n; ++r) columns[c].push_back(src.at(static_cast<size_t>(r)));
-        }
+        cur_->data->appendTo(columns, static_cast<size_t>(from), static_cast<size_t>(n));
         cur_->position = from + n;
         return n;
     }

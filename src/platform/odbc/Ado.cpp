@@ -166,38 +166,6 @@ double serialOf(const SQL_TIMESTAMP_STRUCT& t) {
     return serialFrom(t.year, t.month, t.day, t.hour, t.minute, t.second, std::llround(t.fraction / 1e3));
 }
 
-// "2024-01-31", "2024-01-31 10:15:00" or with a fraction; anything else is false.
-bool isoSerial(std::string_view t, double& serial) {
-    auto digits = [&](size_t at, size_t n, int& out) {
-        if (at + n > t.size()) return false;
-        out = 0;
-        for (size_t i = at; i < at + n; ++i) {
-            if (t[i] < '0' || t[i] > '9') return false;
-            out = out * 10 + (t[i] - '0');
-        }
-        return true;
-    };
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    if (!digits(0, 4, y) || t.size() < 10 || t[4] != '-' || !digits(5, 2, mo) || t[7] != '-' || !digits(8, 2, d))
-        return false;
-    double fraction = 0;
-    if (t.size() > 10) {
-        if (t.size() < 19 || t[10] != ' ' || !digits(11, 2, h) || t[13] != ':' || !digits(14, 2, mi) || t[16] != ':' ||
-            !digits(17, 2, s))
-            return false;
-        size_t i = 19;
-        if (i < t.size() && t[i] == '.') {
-            double scale = 0.1;
-            for (++i; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, scale /= 10) fraction += (t[i] - '0') * scale;
-        }
-        if (i != t.size()) return false;  // a time zone or an era is left to the driver
-    }
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
-    serial = serialFrom(y, mo, d, h, mi, s, std::llround(fraction * 1e6));
-    return true;
-}
-
-
 std::string readAll(SQLHSTMT stmt, SQLUSMALLINT i, SQLSMALLINT cType, bool& isNull, const std::string& source);
 
 }  // namespace
@@ -372,14 +340,11 @@ struct BoundColumn {
     SQLLEN width = 0;
 };
 
-// One block of fetched rows in buffers of its own, with what had to be read
-// while the driver still stood on it: dates of this server's own text as
-// serials, and cells too long for their buffer or of another date form, read
-// on their own.
+// One block of fetched rows in buffers of its own, with the cells too long
+// for their buffer read on their own while the driver still stood on it.
 struct Block {
     std::vector<std::vector<char>> data;
     std::vector<std::vector<SQLLEN>> indicators;
-    std::vector<double> serials;                     // row * columns + column
     std::vector<std::pair<size_t, Variant>> singles;  // (row * columns + column, value), in order
     SQLULEN rows = 0;
 };
@@ -486,7 +451,6 @@ private:
         if (rc == SQL_NO_DATA) return false;
         if (!SQL_SUCCEEDED(rc)) fail();
         const size_t n = bound_.size();
-        b.serials.resize(static_cast<size_t>(b.rows) * n);
         for (SQLULEN r = 0; r < b.rows; ++r)
             for (size_t c = 0; c < n; ++c) {
                 const BoundColumn& bc = bound_[c];
@@ -495,15 +459,9 @@ private:
                 if (indicator == SQL_NULL_DATA) continue;
                 const SQLLEN room = bc.width - (bc.cType == SQL_C_WCHAR ? 2 : bc.cType == SQL_C_BINARY ? 0 : 1);
                 const bool cut = indicator == SQL_NO_TOTAL || indicator > room;
-                const bool dateText = bc.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp);
-                bool alone = (col.read == Read::Text || col.read == Read::Binary || col.read == Read::Numeric) && cut;
-                if (dateText) {
-                    const char* cell = b.data[c].data() + static_cast<size_t>(bc.width) * r;
-                    alone = !isoSerial(std::string_view(cell, static_cast<size_t>(std::min(indicator, room))),
-                                       b.serials[r * n + c]);
-                }
+                const bool alone = (col.read == Read::Text || col.read == Read::Binary || col.read == Read::Numeric) && cut;
                 if (!alone) continue;
-                // Longer than its buffer, or a date of another form: read on its own.
+                // Longer than its buffer: read on its own, in full.
                 if (!SQL_SUCCEEDED(SQLSetPos(stmt_, static_cast<SQLSETPOSIROW>(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
                     fail();
                 b.singles.emplace_back(r * n + c, readCell(stmt_, static_cast<SQLUSMALLINT>(c + 1), col, source_));
@@ -578,8 +536,6 @@ void convertBlock(const Block& block, const std::vector<Column>& columns, const 
                 ++single;
             } else if (indicator == SQL_NULL_DATA) {
                 out.pushNull();
-            } else if (b.cType == SQL_C_CHAR && (col.read == Read::Date || col.read == Read::Timestamp)) {
-                out.push(Variant::date(block.serials[r * n + c]));
             } else if (b.cType == SQL_C_CHAR && col.read == Read::Text) {
                 out.pushText(std::string_view(cell, static_cast<size_t>(indicator)));
             } else if (b.cType == SQL_C_BINARY) {
@@ -1147,9 +1103,8 @@ private:
             case Read::Time: b.cType = SQL_C_TYPE_TIME, b.width = sizeof(SQL_TIME_STRUCT); break;
             case Read::Date:
             case Read::Timestamp:
-                // This server's own text of a date is read faster here than the driver converts it.
-                if (utf8) b.cType = SQL_C_CHAR, b.width = 40;
-                else b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT);
+                // As the driver's own date: as text this driver would parse the server's text and write it out again.
+                b.cType = SQL_C_TYPE_TIMESTAMP, b.width = sizeof(SQL_TIMESTAMP_STRUCT);
                 break;
             case Read::Binary:
                 // Bytes of no or a large declared size get a modest buffer; longer ones are read on their own.

@@ -1,7 +1,5 @@
 #include "data/clsDSSQLServer.h"
 
-#include "host/Progress.h"
-
 #include <cmath>
 #include <set>
 
@@ -11,6 +9,7 @@
 #include "data/frmConnect.h"
 #include "entry/Globals.h"
 #include "host/Platform.h"
+#include "host/Progress.h"
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
 #include "text/modGlobalization.h"

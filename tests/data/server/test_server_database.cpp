@@ -12,6 +12,7 @@
 #include "host/Progress.h"
 #include "runtime/DateSerial.h"
 #include "sheet/clsField.h"
+#include "support/CancelLoad.h"
 
 namespace dalvera::testing {
 namespace {
@@ -294,20 +295,6 @@ TEST_F(ServerTest, ARowLockedByAnotherTransactionIsToldAndTheNextF7WritesIt) {
     EXPECT_EQ(psql("SELECT contact_name FROM customers WHERE customer_id = 1"), "First");
 }
 
-// Cancels a load when asked at a row count, and is taken away again at the end.
-class CancelFirst : public host::LoadProgress {
-public:
-    explicit CancelFirst(long at = 0) : at_(at) { host::setLoadProgress(this); }
-    ~CancelFirst() override { host::setLoadProgress(nullptr); }
-    bool Rows(long read) override {
-        asked = read;
-        return read < at_;
-    }
-    long asked = 0;
-
-private:
-    long at_;
-};
 
 // A small table is read before it is shown; a large one is shown as its rows
 // arrive, so its cancel comes with part of it on the sheet already.
@@ -323,7 +310,7 @@ TEST_F(ServerTest, ACancelledTableIsToldAsCancelledLeavesItsEditUnwrittenAndShow
         ASSERT_EQ(matrix().RowCount(), rows);
         EXPECT_EQ(type(cell("name", 2), "Changed"), Result::Accepted);
         {
-            CancelFirst cancel(rows > 10000 ? 4096 : 0);
+            test::CancelLoadAt cancel(rows > 10000 ? 4096 : 0);
             ui_.expectMsgBox(host::answer::Yes);  // the unwritten change is let go
             ui_.expectMsgBox(host::answer::OK, firstLine(290), host::mb::Information);
             clickTable(table);
@@ -352,7 +339,7 @@ TEST_F(ServerTest, ACancelledLargeResultLeavesNoHalfSheet) {
     auto control = goApplication->Toolbar().FindControlByTag(tag::ExecuteSql);
     ASSERT_NE(control, nullptr);
     {
-        CancelFirst cancel(4096);
+        test::CancelLoadAt cancel(4096);
         ui_.expectInput(Variant(std::string("SELECT * FROM big ORDER BY id")));
         ui_.expectMsgBox(host::answer::OK, firstLine(291), host::mb::Information);
         session_->user().clickControl(control);

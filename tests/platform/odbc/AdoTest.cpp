@@ -14,6 +14,7 @@
 #include "runtime/DateSerial.h"
 #include "runtime/Text.h"
 #include "runtime/ValueTable.h"
+#include "support/CancelLoad.h"
 
 namespace dalvera {
 namespace {
@@ -233,24 +234,10 @@ TEST_F(OdbcAdo, ManyBlocksGiveTheValuesCellByCellReadsGive) {
     EXPECT_EQ(std::llround((blocks[5999][2].toDateSerial() - dateSerial(2024, 1, 1)) * 86400e3), 6000LL * 60250);
 }
 
-// Cancels a load once it has read a given number of rows.
-class CancelAt : public host::LoadProgress {
-public:
-    explicit CancelAt(long rows) : rows_(rows) {}
-    bool Rows(long read) override {
-        asked = read;
-        return read < rows_;
-    }
-    long asked = 0;
-
-private:
-    long rows_;
-};
-
 TEST_F(OdbcAdo, ACancelledReadStopsAtOnceAndTheConnectionGoesOn) {
     auto c = open();
     const std::string sql = "SELECT i, 'Row ' || i AS t, i * 0.5 AS n FROM generate_series(1, 50000) i";
-    CancelAt cancel(4096);
+    test::CancelLoadAt cancel(4096);
     host::setLoadProgress(&cancel);
     // In a transaction the rows are read before the statement returns; outside
     // one they are read as they are used, and the cancel comes from there.
